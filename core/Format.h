@@ -1,0 +1,9 @@
+#pragma once
+// printf-style formatting into a std::string, for the message texts that are
+// given as format strings ("Line %d is incomplete").
+
+#include <cstdarg>
+#include <string>
+
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* fmt, va_list args);
