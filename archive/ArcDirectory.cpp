@@ -287,9 +287,8 @@ bool ListArchive(const std::string& fileName, TArchiveList& list) {
   list.StatusText.clear();
   list.FileName = fileName;
   TArchiveDirectory dir = ReadDirectoryOf(archive, kind, fileName);
-  list.Rows = std::move(dir.Rows);
-  dir.Rows.clear();
   list.StatusText = dir.StatusText();
+  list.Rows = std::move(dir.Rows);
   return true;
 }
 
