@@ -64,6 +64,12 @@ const TStreamableClass& GetStreamable(std::string_view name) {
   return *c;
 }
 
+std::vector<const TStreamableClass*> RegisteredStreamables() {
+  TRegistry& reg = Registry();
+  std::lock_guard<std::mutex> guard(reg.Lock);
+  return reg.Classes;
+}
+
 // ---- TStreamable -----------------------------------------------------------------
 
 constinit const TStreamableClass TStreamable::StreamableClass{"TStreamable", nullptr,
@@ -151,9 +157,15 @@ void TBufferedFilter::Fill() {
   if (p >= Size_) return;
   if (p != StreamPos_) Stream_->Seek(p, soFromBeginning);
   int64_t want = std::min<int64_t>(BufSize_ - BufCount_, Size_ - p);
-  int64_t got = want > 0 ? Stream_->Read(Buffer_.get() + BufCount_, want) : 0;
-  got = std::clamp<int64_t>(got, 0, want);  // never trust more than was asked for
-  BufCount_ += got;
+  // A stream may hand out its bytes in pieces; only a read that delivers
+  // nothing means there are no more.
+  while (want > 0) {
+    int64_t got = Stream_->Read(Buffer_.get() + BufCount_, want);
+    if (got <= 0) break;
+    got = std::min(got, want);  // never trust more than was asked for
+    BufCount_ += got;
+    want -= got;
+  }
   StreamPos_ = BufStart_ + BufCount_;
 }
 

@@ -91,6 +91,8 @@ void RegisterStreamable(const TStreamableClass& cls);
 const TStreamableClass* FindStreamable(std::string_view name);
 // As FindStreamable, but raises EStreamableException when not found.
 const TStreamableClass& GetStreamable(std::string_view name);
+// The registered classes in registration order.
+std::vector<const TStreamableClass*> RegisteredStreamables();
 
 // ---- TFilter -----------------------------------------------------------------
 
