@@ -219,7 +219,8 @@ void TIniFile::TDocument::Parse(std::string_view text) {
     const size_t lf = text.find('\n');
     std::string_view line = text.substr(0, lf);
     text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // Strip every CR before the line end, so a written file reads back the same.
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
     const std::string_view t = Trim(line);
     if (!t.empty() && t[0] == '[') {
