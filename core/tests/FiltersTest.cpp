@@ -246,7 +246,9 @@ TEST(BufferedFilter, CopesWithStreamsThatDeliverInPieces) {
   {
     // A write past the valid bytes keeps the stream's own bytes in between,
     // although the stream hands them out three at a time.
+    c.SetPosition(0);
     TBufferedFilter f(&c, 32);
+    EXPECT_EQ(f.BufEnd(), 32);
     f.SetPosition(20);
     WriteU8(f, 0xEE);
   }
