@@ -18,7 +18,6 @@
 #include <optional>
 #include <sstream>
 
-#include "core/TextFile.h"
 
 namespace fs = std::filesystem;
 
@@ -422,26 +421,6 @@ TEST_F(IniFileTest, HostileFilesLoadWithoutTrouble) {
 
   // A name that is a folder cannot be read: a clear stream error.
   EXPECT_THROW(TIniFile(Dir_.string()), EStreamError);
-}
-
-TEST_F(IniFileTest, ReadsAFrameListWrittenAsText) {
-  {
-    TTextFile f(PathOf("walk.frs"), 1);
-    f.WriteTextLine("[Scenes]");
-    f.WriteFmt("count=%d", 1);
-    f.WriteFmt("%d=%s", 0, "Walk");
-    f.WriteFmt("[%s]", "Walk");
-    f.WriteFmt("count=%d", 2);
-    f.WriteFmt("%d=%s", 0, "walk0.DXF");
-    f.WriteFmt("%d=%s", 1, "walk1.DXF");
-    f.Close();
-  }
-  TIniFile list(PathOf("walk.frs"));
-  ASSERT_EQ(list.ReadInteger("scenes", "count", 0), 1);
-  const std::string scene = list.ReadString("scenes", "0", "");
-  EXPECT_EQ(scene, "Walk");
-  EXPECT_EQ(list.ReadInteger(scene, "count", 0), 2);
-  EXPECT_EQ(list.ReadString(scene, "1", ""), "walk1.DXF");
 }
 
 TEST(SettingsLocation, EnvironmentChoosesTheFolder) {
