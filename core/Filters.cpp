@@ -112,6 +112,12 @@ std::unique_ptr<TStreamable> TFilter::ReadObject() {
   std::string name = ReadShortString(*this);
   const TStreamableClass& cls = GetStreamable(name);
   if (!cls.Create) throw EStreamableException(name + " cannot be created from a stream");
+  if (ReadDepth_ >= kMaxObjectNesting) throw EStreamableException("Objects nested too deeply in stream");
+  struct TDepth {
+    int& Depth;
+    explicit TDepth(int& d) : Depth(d) { ++Depth; }
+    ~TDepth() { --Depth; }
+  } depth(ReadDepth_);
   return std::unique_ptr<TStreamable>(cls.Create(*this));
 }
 

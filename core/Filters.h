@@ -128,9 +128,16 @@ public:
   bool OwnsStream() const { return OwnsStream_; }
   void SetOwnsStream(bool value) { OwnsStream_ = value; }
 
+  // Objects may hold objects; a stream that nests them deeper than this is
+  // taken as damaged rather than followed until the stack runs out.
+  static constexpr int kMaxObjectNesting = 256;
+
 protected:
   bool OwnsStream_ = false;
   TStream* Stream_ = nullptr;
+
+private:
+  int ReadDepth_ = 0;
 };
 
 // ---- TBufferedFilter ---------------------------------------------------------

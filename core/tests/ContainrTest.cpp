@@ -559,3 +559,22 @@ TEST_F(ContainerTest, DamagedStreamsRaiseWithoutLeakingItems) {
     EXPECT_THROW(Loaded(badItem), EStreamableException);
   }
 }
+
+TEST_F(ContainerTest, NestingIsFollowedOnlySoDeep) {
+  auto nested = [](int depth) {
+    TMemoryStream m;
+    for (int i = 0; i < depth; ++i) {
+      WriteShortString(m, "TCollection");
+      for (uint8_t option : {0, 0, 1, 0}) WriteU8(m, option);  // owning
+      WriteI32LE(m, i + 1 < depth ? 1 : 0);
+    }
+    return m.Bytes();
+  };
+  auto obj = Loaded(nested(200));
+  int depth = 0;
+  for (auto* c = dynamic_cast<TCollection*>(obj.get()); c;
+       c = c->Count() ? dynamic_cast<TCollection*>(c->Get(0)) : nullptr)
+    ++depth;
+  EXPECT_EQ(depth, 200);
+  EXPECT_THROW(Loaded(nested(100000)), EStreamableException);
+}
