@@ -1,0 +1,45 @@
+#pragma once
+// The model document: one animated triangle mesh with its skins, frames
+// grouped into scenes, and objects with pivots. TMDL owns one of each
+// section; every section knows its model.
+
+#include <memory>
+#include <string>
+
+#include "core/Streams.h"
+#include "mdl/MdlFiler.h"
+#include "mdl/MdlFrames.h"
+#include "mdl/MdlMesh.h"
+#include "mdl/MdlObjects.h"
+#include "mdl/MdlSkins.h"
+#include "mdl/MdlTypes.h"
+
+class TMDL {
+public:
+  TMDL();
+  ~TMDL();
+  TMDL(const TMDL&) = delete;
+  TMDL& operator=(const TMDL&) = delete;
+
+  // The empty model: no skins, vertices, triangles or frames, the root
+  // object only, default header values.
+  void Clear();
+  void LoadFromFile(const std::string& name);
+  // Writes to a temporary file beside `name` and renames it over `name` only
+  // when everything was written, so a failed save leaves the old file.
+  void SaveToFile(const std::string& name, bool withExtension);
+  void LoadFromStream(TStream& stream);
+  void SaveToStream(TStream& stream, bool withExtension);
+
+  std::unique_ptr<TMDLBitmapList> Skins;
+  std::string FileName;
+  std::unique_ptr<TMDLFiler> Header;
+  std::unique_ptr<TMDLFrameList> Frames;
+  std::unique_ptr<TMDLObjectList> Objects;
+  std::unique_ptr<TMDLTriangleList> Triangles;
+  std::unique_ptr<TMDLVertexList> Vertices;
+};
+
+// The absolute, normalised path of `name`, as FileName keeps it. The case is
+// kept: on this system file names are case-sensitive.
+std::string ExpandedFileName(const std::string& name);

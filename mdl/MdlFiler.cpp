@@ -1,0 +1,754 @@
+// The model file's reader and writer, and the Load/Save of every section,
+// so that the whole of the format lives in this one file.
+
+#include "mdl/MdlFiler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/Endian.h"
+#include "core/Format.h"
+#include "core/Progress.h"
+#include "mdl/Mdl.h"
+
+using namespace mdlformat;
+
+namespace {
+
+int32_t Percent(int64_t part, int64_t whole) {
+  if (whole <= 0) return 0;
+  return static_cast<int32_t>(std::nearbyint(static_cast<double>(part) / static_cast<double>(whole) * 100.0));
+}
+
+// A normal index outside the table would send every later reader of the
+// frame past its end; such a file gets the first entry instead.
+int32_t ValidNormal(int32_t n) { return n >= 0 && n < kNormalCount ? n : 0; }
+
+uint8_t PackCoordinate(float c, float origin, float scale) {
+  double q = (static_cast<double>(c) - origin) / scale;
+  if (!std::isfinite(q)) return 0;
+  q = std::nearbyint(std::clamp(q, -2147483648.0, 2147483647.0));
+  return static_cast<uint8_t>(static_cast<int64_t>(q) & 0xFF);
+}
+
+void PutF32(uint8_t*& p, float v) {
+  PutF32LE(p, v);
+  p += 4;
+}
+
+void PutI32(uint8_t*& p, int32_t v) {
+  PutI32LE(p, v);
+  p += 4;
+}
+
+}  // namespace
+
+// ---- TMDLFiler ------------------------------------------------------------------
+
+TMDLFiler::TMDLFiler() : TBufferedFilter(nullptr, kBufferSize) {}
+
+void TMDLFiler::ClearValues() {
+  NumSkins = SkinHeight = SkinWidth = Flags = NumFrames = 0;
+  std::memcpy(Ident, "IDPO", 5);
+  for (int k = 0; k < 3; ++k) EyePosition[k] = Origin[k] = Scale[k] = 0;
+  Radius = Size = 0;
+  SyncType = 1;
+  NumTris = NumVerts = 0;
+  Version = 6;
+  ExtVersion = kExtVersionWritten;
+}
+
+void TMDLFiler::BeginRead() {
+  Data_.clear();
+  TStream* s = Stream();
+  if (s) {
+    // One read of the whole file: no per-field calls through the streams.
+    const int64_t size = s->Size();
+    s->Seek(0, soFromBeginning);
+    Data_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+    int64_t got = 0;
+    while (got < size) {
+      int64_t n = s->Read(Data_.data() + got, size - got);
+      if (n <= 0) break;
+      got += n;
+    }
+    Data_.resize(static_cast<size_t>(got));
+  }
+  Reader_ = TByteReader(Data_.data(), Data_.size());
+}
+
+void TMDLFiler::EndRead() {
+  Data_.clear();
+  Data_.shrink_to_fit();
+  Reader_ = TByteReader(nullptr, 0);
+}
+
+void TMDLFiler::CheckCount(int64_t count, int64_t recordSize, const char* what) {
+  if (count < 0) throw EMDLError(Format("Invalid number of %s: %lld", what, static_cast<long long>(count)));
+  if (recordSize > 0 && count > static_cast<int64_t>(Reader_.Remaining()) / recordSize)
+    throw EMDLError(Format("Unexpected end of file while reading %s", what));
+}
+
+void TMDLFiler::LoadHeader() {
+  Reader_.Seek(0);
+  if (Reader_.Remaining() < 8) {
+    if (Reader_.Remaining() < 4 || std::memcmp(Reader_.Data(), "IDPO", 4) != 0)
+      throw EMDLError("Invalid file format");
+    throw EMDLError("Unexpected end of file while reading the header");
+  }
+  char ident[4];
+  Reader_.Bytes(ident, 4);
+  if (std::memcmp(ident, "IDPO", 4) != 0) throw EMDLError("Invalid file format");
+  std::memcpy(Ident, ident, 4);
+  Ident[4] = 0;
+  const int32_t version = Reader_.I32();
+  if (version != 3 && version != 6) throw EMDLError("Incompatible file version ");
+  const size_t size = version >= 6 ? kHeaderSize : kHeaderSizeV3;
+  if (Reader_.Size() < size) throw EMDLError("Unexpected end of file while reading the header");
+  Version = version;
+  for (float& v : Scale) v = Reader_.F32();
+  for (float& v : Origin) v = Reader_.F32();
+  Radius = Reader_.F32();
+  for (float& v : EyePosition) v = Reader_.F32();
+  NumSkins = Reader_.I32();
+  SkinWidth = Reader_.I32();
+  SkinHeight = Reader_.I32();
+  NumVerts = Reader_.I32();
+  NumTris = Reader_.I32();
+  NumFrames = Reader_.I32();
+  SyncType = Reader_.I32();
+  if (Version >= 6) {
+    Flags = Reader_.I32();
+    Size = Reader_.F32();
+  }
+}
+
+void TMDLFiler::SaveHeader() {
+  std::memcpy(Ident, "IDPO", 5);
+  Version = 6;
+  uint8_t buf[kHeaderSize];
+  uint8_t* p = buf;
+  std::memcpy(p, Ident, 4);
+  p += 4;
+  PutI32(p, Version);
+  for (float v : Scale) PutF32(p, v);
+  for (float v : Origin) PutF32(p, v);
+  PutF32(p, Radius);
+  for (float v : EyePosition) PutF32(p, v);
+  PutI32(p, NumSkins);
+  PutI32(p, SkinWidth);
+  PutI32(p, SkinHeight);
+  PutI32(p, NumVerts);
+  PutI32(p, NumTris);
+  PutI32(p, NumFrames);
+  PutI32(p, SyncType);
+  PutI32(p, Flags);
+  PutF32(p, Size);
+  Seek(0, soFromBeginning);
+  WriteBytes(buf, sizeof buf);
+}
+
+bool TMDLFiler::LoadExtensionHeader() {
+  if (Reader_.AtEnd()) return false;
+  if (Reader_.Remaining() < 4) {
+    Reader_.Skip(Reader_.Remaining());
+    return false;
+  }
+  const bool match = std::memcmp(Reader_.Take(4), "TSLX", 4) == 0;
+  if (Reader_.Remaining() >= 4) ExtVersion = Reader_.I32();
+  return match;
+}
+
+void TMDLFiler::SaveExtensionHeader() {
+  WriteBytes("TSLX", 4);
+  ExtVersion = kExtVersionWritten;
+  WriteI32(ExtVersion);
+}
+
+TFrameVertex TMDLFiler::UnpackVertex(const uint8_t* p) const {
+  TFrameVertex v;
+  v.X = static_cast<float>(p[0] * static_cast<double>(Scale[0]) + Origin[0]);
+  v.Y = static_cast<float>(p[1] * static_cast<double>(Scale[1]) + Origin[1]);
+  v.Z = static_cast<float>(p[2] * static_cast<double>(Scale[2]) + Origin[2]);
+  v.NormalIndex = ValidNormal(p[3]);
+  return v;
+}
+
+void TMDLFiler::PackVertex(const TFrameVertex& v, uint8_t* out) const {
+  out[0] = PackCoordinate(v.X, Origin[0], Scale[0]);
+  out[1] = PackCoordinate(v.Y, Origin[1], Scale[1]);
+  out[2] = PackCoordinate(v.Z, Origin[2], Scale[2]);
+  out[3] = static_cast<uint8_t>(v.NormalIndex & 0xFF);
+}
+
+TFrameVertex TMDLFiler::ReadVertex() { return UnpackVertex(Reader_.Take(kPackedVertexSize)); }
+
+void TMDLFiler::WriteVertex(const TFrameVertex& v) {
+  uint8_t b[kPackedVertexSize];
+  PackVertex(v, b);
+  WriteBytes(b, sizeof b);
+}
+
+std::string TMDLFiler::ReadName() { return Reader_.FixedString(kNameSize); }
+
+void TMDLFiler::ReadName(char bytes[kFrameNameSize]) { Reader_.Bytes(bytes, kNameSize); }
+
+void TMDLFiler::WriteName(const std::string& name) {
+  char b[kNameSize] = {};
+  std::memcpy(b, name.data(), std::min(name.size(), static_cast<size_t>(kNameSize - 1)));
+  WriteBytes(b, sizeof b);
+}
+
+TFrameVertex TMDLFiler::ReadRawVertex() {
+  const uint8_t* p = Reader_.Take(kRawVertexSize);
+  return TFrameVertex{GetF32LE(p), GetF32LE(p + 4), GetF32LE(p + 8), ValidNormal(GetI32LE(p + 12))};
+}
+
+void TMDLFiler::WriteRawVertex(const TFrameVertex& v) {
+  uint8_t b[kRawVertexSize];
+  PutF32LE(b, v.X);
+  PutF32LE(b + 4, v.Y);
+  PutF32LE(b + 8, v.Z);
+  PutI32LE(b + 12, v.NormalIndex);
+  WriteBytes(b, sizeof b);
+}
+
+void TMDLFiler::WriteI32(int32_t v) {
+  uint8_t b[4];
+  PutI32LE(b, v);
+  WriteBytes(b, 4);
+}
+
+void TMDLFiler::WriteF32(float v) {
+  uint8_t b[4];
+  PutF32LE(b, v);
+  WriteBytes(b, 4);
+}
+
+// ---- skins ------------------------------------------------------------------------
+
+void TMDLBitmapList::Load(TMDLFiler& filer) {
+  TByteReader& r = filer.Reader();
+  const int32_t w = filer.SkinWidth, h = filer.SkinHeight;
+  filer.CheckCount(filer.NumSkins, 4, "skins");
+  if (filer.NumSkins > 0) {
+    if (w <= 0 || h <= 0) throw EMDLError(Format("Invalid skin size %d x %d", w, h));
+    if (w > TWinGBitmap::kMaxWidth || h > TWinGBitmap::kMaxHeight)
+      throw EMDLError(Format("Skin size %d x %d is too large", w, h));
+  }
+  const int64_t pixels = static_cast<int64_t>(std::max(w, 0)) * std::max(h, 0);
+  filer.CheckCount(filer.NumSkins, 4 + pixels, "skins");
+  SetGroupCount(filer.NumSkins);
+  TProgressScope progress(0, ">Loading Skin 0");
+  for (int g = 0; g < GroupCount(); ++g) {
+    Progressor().SetDescription(Format(">Loading Skin %d", g));
+    TMDLBitmapGroup& group = Group(g);
+    group.GroupType = r.I32();
+    int32_t n = 1;
+    if (group.GroupType != 0) {
+      n = r.I32();
+      if (n <= 0) throw EMDLError(Format("Invalid number of skins in skin group %d: %d", g, n));
+      filer.CheckCount(n, 4 + pixels, "skins");
+      group.Intervals = TIntervals();
+      group.Intervals.Reserve(n);
+      for (int i = 0; i < n; ++i) group.SetInterval(i, r.F32());
+    } else {
+      filer.CheckCount(1, pixels, "skins");
+    }
+    group.SetCount(n);
+    for (int i = 0; i < n; ++i) {
+      TMDLBitmap& skin = group.Bitmap(i);
+      skin.SetSize(w, h);
+      const uint8_t* src = r.Take(static_cast<size_t>(pixels));
+      // The file's first row is the picture's top row.
+      for (int y = 0; y < h; ++y) std::memcpy(skin.Row(y), src + static_cast<size_t>(y) * static_cast<size_t>(w), static_cast<size_t>(w));
+      skin.RecountColors();
+    }
+    Progressor().SetPosition(Percent(g + 1, GroupCount()));
+  }
+  RebuildIndex();
+  for (int k = 0; k < Count(); ++k) Skin(k).Name = Format("skin%d", k);
+}
+
+void TMDLBitmapList::Save(TMDLFiler& filer) {
+  filer.NumSkins = GroupCount();
+  TProgressScope progress(0, ">Saving Skin 0");
+  std::vector<uint8_t> buf;
+  for (int g = 0; g < GroupCount(); ++g) {
+    Progressor().SetDescription(Format(">Saving Skin %d", g));
+    TMDLBitmapGroup& group = Group(g);
+    filer.WriteI32(group.GroupType);
+    if (group.GroupType != 0) {
+      filer.WriteI32(group.Count());
+      for (int i = 0; i < group.Count(); ++i) filer.WriteF32(group.Interval(i));
+    }
+    for (int i = 0; i < group.Count(); ++i) {
+      TMDLBitmap& skin = group.Bitmap(i);
+      filer.SkinWidth = skin.Width;
+      filer.SkinHeight = skin.Height;
+      buf.resize(static_cast<size_t>(skin.Width) * static_cast<size_t>(std::max(skin.Height, 0)));
+      for (int y = 0; y < skin.Height; ++y)
+        std::memcpy(buf.data() + static_cast<size_t>(y) * static_cast<size_t>(skin.Width), skin.Row(y), static_cast<size_t>(skin.Width));
+      filer.WriteBytes(buf.data(), buf.size());
+    }
+    Progressor().SetPosition(Percent(g + 1, GroupCount()));
+  }
+}
+
+void TMDLBitmapList::LoadNames(TMDLFiler& filer) {
+  TByteReader& r = filer.Reader();
+  const int32_t count = r.I32();
+  if (count < 0 || count > 134217727) throw EStreamError("Error reading TStrings from stream");
+  // Every name takes at least its length byte.
+  if (static_cast<size_t>(count) > r.Remaining()) throw EMDLError("Unexpected end of file while reading skin names");
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t n = r.U8();
+    names.emplace_back(reinterpret_cast<const char*>(r.Take(n)), n);
+  }
+  if (static_cast<int>(names.size()) < Count()) throw EMDLError("Fewer skin names than skins");
+  for (int k = 0; k < Count(); ++k) Skin(k).Name = names[static_cast<size_t>(k)];
+}
+
+void TMDLBitmapList::SaveNames(TMDLFiler& filer) {
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(Count()));
+  for (int k = 0; k < Count(); ++k) names.push_back(Skin(k).Name);
+  WriteStrings(filer, names);
+}
+
+// ---- vertices and triangles ------------------------------------------------------
+
+void TMDLVertexList::Load(TMDLFiler& filer) {
+  if (filer.NumVerts > kMaxVertices)
+    throw EMDLError(Format("Too many vertices (%d); the limit is %d", filer.NumVerts, kMaxVertices));
+  filer.CheckCount(filer.NumVerts, kSkinVertexSize, "vertices");
+  SetCount(filer.NumVerts);
+  const uint8_t* p = filer.Reader().Take(static_cast<size_t>(filer.NumVerts) * kSkinVertexSize);
+  for (int i = 0; i < filer.NumVerts; ++i, p += kSkinVertexSize) {
+    Items_[static_cast<size_t>(i)] = TSkinVertex{GetI32LE(p) != 0 ? kOnSeam : 0, GetI32LE(p + 4), GetI32LE(p + 8)};
+    ObjectIndex_[static_cast<size_t>(i)] = kNoObject;
+  }
+}
+
+void TMDLVertexList::Save(TMDLFiler& filer) {
+  filer.NumVerts = Count();
+  std::vector<uint8_t> buf(Items_.size() * kSkinVertexSize);
+  uint8_t* p = buf.data();
+  for (const TSkinVertex& v : Items_) {
+    PutI32LE(p, v.Flags);
+    PutI32LE(p + 4, v.S);
+    PutI32LE(p + 8, v.T);
+    p += kSkinVertexSize;
+  }
+  filer.WriteBytes(buf.data(), buf.size());
+}
+
+void TMDLTriangleList::Load(TMDLFiler& filer) {
+  if (filer.NumTris > kMaxTriangles)
+    throw EMDLError(Format("Too many triangles (%d); the limit is %d", filer.NumTris, kMaxTriangles));
+  filer.CheckCount(filer.NumTris, kTriangleSize, "triangles");
+  SetCount(filer.NumTris);
+  const uint8_t* p = filer.Reader().Take(static_cast<size_t>(filer.NumTris) * kTriangleSize);
+  for (int i = 0; i < filer.NumTris; ++i, p += kTriangleSize) {
+    TTriangle& t = Items_[static_cast<size_t>(i)];
+    t.FacesFront = GetI32LE(p);
+    for (int c = 0; c < 3; ++c) {
+      t.Vertex[c] = GetI32LE(p + 4 + 4 * c);
+      // Every reader of the mesh indexes the vertices with these.
+      if (t.Vertex[c] < 0 || t.Vertex[c] >= filer.NumVerts)
+        throw EMDLError(Format("Triangle %d uses vertex %d, which does not exist", i, t.Vertex[c]));
+    }
+  }
+}
+
+void TMDLTriangleList::Save(TMDLFiler& filer) {
+  filer.NumTris = Count();
+  std::vector<uint8_t> buf(Items_.size() * kTriangleSize);
+  uint8_t* p = buf.data();
+  for (const TTriangle& t : Items_) {
+    PutI32LE(p, t.FacesFront);
+    for (int c = 0; c < 3; ++c) PutI32LE(p + 4 + 4 * c, t.Vertex[c]);
+    p += kTriangleSize;
+  }
+  filer.WriteBytes(buf.data(), buf.size());
+}
+
+// ---- frames ---------------------------------------------------------------------
+
+namespace {
+
+// One frame record: box, name (version 6), packed positions.
+void ReadFrameRecord(TMDLFiler& filer, TMDLFrame& frame) {
+  TByteReader& r = filer.Reader();
+  const int64_t need = 2 * kPackedVertexSize + (filer.Version >= 6 ? kNameSize : 0) +
+                       static_cast<int64_t>(filer.NumVerts) * kPackedVertexSize;
+  if (static_cast<int64_t>(r.Remaining()) < need) throw EMDLError("Unexpected end of file while reading frames");
+  frame.BBoxMin = filer.ReadVertex();
+  frame.BBoxMax = filer.ReadVertex();
+  frame.BBoxMin.NormalIndex = frame.BBoxMax.NormalIndex = 0;
+  if (filer.Version >= 6) {
+    char name[kFrameNameSize];
+    filer.ReadName(name);
+    frame.SetNameBytes(name);
+  } else {
+    frame.SetName("frame");
+  }
+  frame.SetCount(filer.NumVerts);
+  const uint8_t* p = r.Take(static_cast<size_t>(filer.NumVerts) * kPackedVertexSize);
+  TFrameVertex* out = frame.Data();
+  for (int i = 0; i < filer.NumVerts; ++i, p += kPackedVertexSize) out[i] = filer.UnpackVertex(p);
+}
+
+void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, std::vector<uint8_t>& buf) {
+  const size_t start = buf.size();
+  buf.resize(start + 2 * kPackedVertexSize + kNameSize + static_cast<size_t>(frame.Count()) * kPackedVertexSize);
+  uint8_t* p = buf.data() + start;
+  filer.PackVertex(frame.BBoxMin, p);
+  filer.PackVertex(frame.BBoxMax, p + 4);
+  std::memcpy(p + 8, frame.NameBytes(), kNameSize);
+  p += 8 + kNameSize;
+  filer.NumVerts = frame.Count();
+  const TFrameVertex* v = frame.Data();
+  for (int i = 0; i < frame.Count(); ++i, p += kPackedVertexSize) filer.PackVertex(v[i], p);
+}
+
+}  // namespace
+
+void TMDLFrameList::Load(TMDLFiler& filer) {
+  TByteReader& r = filer.Reader();
+  Scenes_.clear();
+  const int64_t recordSize = 2 * kPackedVertexSize + (filer.Version >= 6 ? kNameSize : 0) +
+                             static_cast<int64_t>(std::max(filer.NumVerts, 0)) * kPackedVertexSize;
+  filer.CheckCount(filer.NumFrames, 4 + recordSize, "frames");
+  const int32_t total = filer.NumFrames;
+  TProgressScope progress(0, ">Loading Frame 0");
+  int32_t done = 0;
+  while (filer.NumFrames > 0) {
+    Progressor().SetDescription(Format(">Loading Frame %d", done));
+    auto scene = std::make_unique<TMDLFrameGroup>(Model);
+    scene->GroupType = r.I32();
+    if (scene->GroupType == 0) {
+      auto first = NewFrame();
+      ReadFrameRecord(filer, *first);
+      const std::string base = BaseName(first->Name());
+      scene->Add(std::move(first));
+      --filer.NumFrames;
+      // Following single frames with the same base name join this scene.
+      while (filer.NumFrames > 0) {
+        const size_t p = r.Position();
+        if (r.Remaining() < 4) break;
+        if (r.I32() != 0) {
+          r.Seek(p);
+          break;
+        }
+        const size_t q = r.Position();
+        std::string name = "frame";
+        if (filer.Version >= 6) {
+          if (r.Remaining() < 2 * kPackedVertexSize + kNameSize) {
+            r.Seek(p);
+            break;
+          }
+          r.Skip(2 * kPackedVertexSize);
+          name = filer.ReadName();
+        }
+        if (!HasDigit(name) || BaseName(name) != base) {
+          r.Seek(p);
+          break;
+        }
+        r.Seek(q);
+        auto f = NewFrame();
+        ReadFrameRecord(filer, *f);
+        scene->Add(std::move(f));
+        --filer.NumFrames;
+      }
+      done += scene->Count();
+    } else {
+      // Any group type reads as a group; it is kept as the one group type
+      // this program writes, so the group survives saving.
+      scene->GroupType = 1;
+      const int32_t n = r.I32();
+      if (n <= 0) throw EMDLError(Format("Invalid number of frames in frame group: %d", n));
+      filer.CheckCount(n, 4 + recordSize, "frames");
+      scene->BBoxMin = filer.ReadVertex();
+      scene->BBoxMax = filer.ReadVertex();
+      scene->BBoxMin.NormalIndex = scene->BBoxMax.NormalIndex = 0;
+      scene->Intervals.Reserve(n);
+      for (int i = 0; i < n; ++i) scene->SetInterval(i, r.F32());
+      for (int i = 0; i < n; ++i) {
+        auto f = NewFrame();
+        ReadFrameRecord(filer, *f);
+        scene->Add(std::move(f));
+      }
+      --filer.NumFrames;
+      done += 1;
+    }
+    Scenes_.push_back(std::move(scene));
+    Progressor().SetPosition(Percent(done, total));
+  }
+  filer.NumFrames = done;
+  RebuildIndex();
+  ComputeBounds();
+}
+
+void TMDLFrameList::Save(TMDLFiler& filer) {
+  const int count = Count();
+  {
+    TProgressScope progress(0, ">Calculating Light Normals Frame 0");
+    for (int k = 0; k < count; ++k) {
+      Progressor().SetDescription(Format(">Calculating Light Normals Frame %d", k));
+      Frame(k).CalculateNormals();
+      Frame(k).ComputeBoundingBox();
+      Progressor().SetPosition(Percent(k + 1, count));
+    }
+  }
+  TProgressScope progress(0, ">Saving Frame 0");
+  ComputeBounds();
+  if (count > 0) filer.Size = static_cast<float>(Frame(0).AverageTriangleArea());
+  int32_t done = 0;
+  std::vector<uint8_t> buf;
+  for (int s = 0; s < SceneCount(); ++s) {
+    Progressor().SetDescription(Format(">Saving Frame %d", done));
+    TMDLFrameGroup& scene = Scene(s);
+    scene.RenumberFrames();
+    buf.clear();
+    auto putI32 = [&buf](int32_t v) {
+      uint8_t b[4];
+      PutI32LE(b, v);
+      buf.insert(buf.end(), b, b + 4);
+    };
+    if (scene.GroupType == 1) {
+      putI32(1);
+      putI32(scene.Count());
+      uint8_t box[2 * kPackedVertexSize];
+      filer.PackVertex(scene.BBoxMin, box);
+      filer.PackVertex(scene.BBoxMax, box + kPackedVertexSize);
+      buf.insert(buf.end(), box, box + sizeof box);
+      for (int i = 0; i < scene.Count(); ++i) {
+        uint8_t b[4];
+        PutF32LE(b, scene.Interval(i));
+        buf.insert(buf.end(), b, b + 4);
+      }
+      for (int i = 0; i < scene.Count(); ++i) AppendFrameRecord(filer, scene.Frame(i), buf);
+      done += 1;
+    } else {
+      for (int i = 0; i < scene.Count(); ++i) {
+        putI32(0);
+        AppendFrameRecord(filer, scene.Frame(i), buf);
+      }
+      done += scene.Count();
+    }
+    filer.WriteBytes(buf.data(), buf.size());
+    Progressor().SetPosition(Percent(done, count));
+  }
+  filer.NumFrames = done;
+}
+
+void TMDLFrameList::LoadRaw(TMDLFiler& filer) {
+  if (filer.ExtVersion < 4) return;
+  TByteReader& r = filer.Reader();
+  // All or nothing: a short block changes no position.
+  int64_t need = 0;
+  for (int k = 0; k < Count(); ++k) need += static_cast<int64_t>(Frame(k).Count()) * kRawVertexSize;
+  if (static_cast<int64_t>(r.Remaining()) < need) throw EMDLError("Unexpected end of file while reading frames");
+  const int total = Count();
+  TProgressScope progress(0, ">Loading Frame 0");
+  int32_t entries = 0, frames = 0;
+  for (int s = 0; s < SceneCount(); ++s) {
+    Progressor().SetDescription(Format(">Loading Frame %d", entries));
+    TMDLFrameGroup& scene = Scene(s);
+    for (int i = 0; i < scene.Count(); ++i) {
+      TMDLFrame& frame = scene.Frame(i);
+      const uint8_t* p = r.Take(static_cast<size_t>(frame.Count()) * kRawVertexSize);
+      TFrameVertex* out = frame.Data();
+      for (int v = 0; v < frame.Count(); ++v, p += kRawVertexSize) {
+        int32_t n = GetI32LE(p + 12);
+        out[v] = TFrameVertex{GetF32LE(p), GetF32LE(p + 4), GetF32LE(p + 8), n >= 0 && n < kNormalCount ? n : 0};
+      }
+    }
+    entries += scene.GroupType == 1 ? 1 : scene.Count();
+    frames += scene.Count();
+    Progressor().SetPosition(Percent(frames, total));
+  }
+}
+
+void TMDLFrameList::SaveRaw(TMDLFiler& filer) {
+  const int total = Count();
+  TProgressScope progress(0, ">Saving Frame 0");
+  int32_t entries = 0, frames = 0;
+  std::vector<uint8_t> buf;
+  for (int s = 0; s < SceneCount(); ++s) {
+    Progressor().SetDescription(Format(">Saving Frame %d", entries));
+    TMDLFrameGroup& scene = Scene(s);
+    for (int i = 0; i < scene.Count(); ++i) {
+      TMDLFrame& frame = scene.Frame(i);
+      buf.resize(static_cast<size_t>(frame.Count()) * kRawVertexSize);
+      uint8_t* p = buf.data();
+      const TFrameVertex* v = frame.Data();
+      for (int k = 0; k < frame.Count(); ++k, p += kRawVertexSize) {
+        PutF32LE(p, v[k].X);
+        PutF32LE(p + 4, v[k].Y);
+        PutF32LE(p + 8, v[k].Z);
+        PutI32LE(p + 12, v[k].NormalIndex);
+      }
+      filer.WriteBytes(buf.data(), buf.size());
+    }
+    entries += scene.GroupType == 1 ? 1 : scene.Count();
+    frames += scene.Count();
+    Progressor().SetPosition(Percent(frames, total));
+  }
+}
+
+// ---- objects --------------------------------------------------------------------
+
+namespace {
+
+std::string ReadShort(TByteReader& r) {
+  const uint8_t n = r.U8();
+  return std::string(reinterpret_cast<const char*>(r.Take(n)), n);
+}
+
+void PutShort(std::vector<uint8_t>& buf, const std::string& s) {
+  const size_t n = std::min<size_t>(s.size(), 255);
+  buf.push_back(static_cast<uint8_t>(n));
+  buf.insert(buf.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+void PutI32V(std::vector<uint8_t>& buf, int32_t v) {
+  uint8_t b[4];
+  PutI32LE(b, v);
+  buf.insert(buf.end(), b, b + 4);
+}
+
+void PutF32V(std::vector<uint8_t>& buf, float v) {
+  uint8_t b[4];
+  PutF32LE(b, v);
+  buf.insert(buf.end(), b, b + 4);
+}
+
+// The smallest object record of each extension version, for the check of
+// the object count against the bytes that remain.
+int64_t MinObjectRecord(int32_t extVersion) {
+  int64_t size = 4 + 4 + 1 + 4 + 4;  // index, parent, empty name, list count, pivot count
+  if (extVersion >= 3) size += 9 + 9 * 4 + 9 * 4 + 9;
+  return size;
+}
+
+}  // namespace
+
+void TMDLObjectList::Load(TMDLFiler& filer) {
+  if (filer.ExtVersion < 1) {
+    Reconstruct();
+    return;
+  }
+  TByteReader& r = filer.Reader();
+  TMDLFrameList& frames = *Model->Frames;
+  TMDLVertexList& verts = *Model->Vertices;
+  const int frameCount = frames.Count();
+  const int32_t c = r.I32();
+  if (c < 1 || c >= kNoObject) throw EMDLError(Format("Invalid number of objects: %d", c));
+  filer.CheckCount(c, MinObjectRecord(filer.ExtVersion), "objects");
+  // Every object has a pivot in every frame; a file far smaller than that
+  // many pivots is not a model this program wrote.
+  if (static_cast<int64_t>(c) * frameCount > static_cast<int64_t>(r.Remaining()) / 8 + 65536)
+    throw EMDLError("Unexpected end of file while reading objects");
+  SetCount(0);
+  SetCount(c);
+  for (int v = 0; v < verts.Count(); ++v) verts.SetObjectIndex(v, kNoObject);
+  const int pivotBytes = 64 + 36 + (filer.ExtVersion >= 3 ? 9 : 0);
+  TProgressScope progress(0, ">Loading Object 0");
+  std::vector<int32_t> parents(static_cast<size_t>(c), -1);
+  for (int i = 0; i < c; ++i) {
+    Progressor().SetDescription(Format(">Loading Object %d", i));
+    TMDLObject& o = Object(i);
+    const int32_t index = r.I32();
+    if (index != i) throw EMDLError(Format("Object %d carries the index %d", i, index));
+    parents[static_cast<size_t>(i)] = r.I32();
+    o.Name = ReadShort(r);
+    const int32_t m = r.I32();
+    filer.CheckCount(m, 4, "objects");
+    if (filer.ExtVersion == 1) {
+      const auto& tris = Model->Triangles->Items();
+      for (int32_t k = 0; k < m; ++k) {
+        const int32_t t = r.I32();
+        if (t < 0 || t >= static_cast<int32_t>(tris.size()))
+          throw EMDLError(Format("Object %d lists triangle %d, which does not exist", i, t));
+        for (int32_t v : tris[static_cast<size_t>(t)].Vertex) verts.SetObjectIndex(v, static_cast<uint16_t>(i));
+      }
+    } else {
+      for (int32_t k = 0; k < m; ++k) {
+        const int32_t v = r.I32();
+        if (v < 0 || v >= verts.Count())
+          throw EMDLError(Format("Object %d lists vertex %d, which does not exist", i, v));
+        verts.SetObjectIndex(v, static_cast<uint16_t>(i));
+      }
+      if (filer.ExtVersion >= 3) {
+        const uint8_t* flags = r.Take(TPivot::kChannels);
+        for (int k = 0; k < TPivot::kChannels; ++k) o.IsJoint[k] = flags[k] != 0;
+        for (float& v : o.JointValuesB) v = r.F32();
+        for (float& v : o.JointValuesA) v = r.F32();
+        for (std::string& s : o.JointNames) s = ReadShort(r);
+      }
+    }
+    const int32_t p = r.I32();
+    if (p < 0 || p > frameCount) throw EMDLError(Format("Object %d has %d pivots for %d frames", i, p, frameCount));
+    filer.CheckCount(p, pivotBytes, "objects");
+    for (int f = 0; f < p; ++f) {
+      TMatrix local;
+      for (float& v : local.m) v = r.F32();
+      float t[3], rot[3], s[3];
+      for (float& v : t) v = r.F32();
+      for (float& v : rot) v = r.F32();
+      for (float& v : s) v = r.F32();
+      TPivot& pivot = frames.Frame(f).Pivot(i);
+      pivot.LoadState(local, t, rot, s);
+      if (filer.ExtVersion >= 3) {
+        const uint8_t* keys = r.Take(TPivot::kChannels);
+        for (int k = 0; k < TPivot::kChannels; ++k) pivot.SetIsKey(k, keys[k] != 0);
+      }
+    }
+    Progressor().SetPosition(Percent(i + 1, c));
+  }
+  for (int i = 0; i < c; ++i) {
+    TMDLObject& o = Object(i);
+    const int32_t pi = parents[static_cast<size_t>(i)];
+    if (pi >= 0 && pi < c && o.IsAncestorOf(&Object(pi)))
+      throw EMDLError(Format("Object %d cannot be a child of object %d", i, pi));
+    o.SetParentIndexNoLink(pi);
+  }
+}
+
+void TMDLObjectList::Save(TMDLFiler& filer) {
+  filer.WriteI32(Count());
+  TMDLFrameList& frames = *Model->Frames;
+  TProgressScope progress(0, ">Saving Object 0");
+  std::vector<uint8_t> buf;
+  for (int i = 0; i < Count(); ++i) {
+    Progressor().SetDescription(Format(">Saving Object %d", i));
+    TMDLObject& o = Object(i);
+    buf.clear();
+    PutI32V(buf, o.Index);
+    PutI32V(buf, o.ParentIndex);
+    PutShort(buf, o.Name);
+    o.CollectVertices();
+    PutI32V(buf, static_cast<int32_t>(o.VertexIndices.size()));
+    for (int32_t v : o.VertexIndices) PutI32V(buf, v);
+    for (bool j : o.IsJoint) buf.push_back(j ? 1 : 0);
+    for (float v : o.JointValuesB) PutF32V(buf, v);
+    for (float v : o.JointValuesA) PutF32V(buf, v);
+    for (const std::string& s : o.JointNames) PutShort(buf, s);
+    PutI32V(buf, frames.Count());
+    for (int f = 0; f < frames.Count(); ++f) {
+      TPivot& p = frames.Frame(f).Pivot(o.Index);
+      for (float v : p.LocalMatrix().m) PutF32V(buf, v);
+      for (int k = 0; k < 3; ++k) PutF32V(buf, p.Translation()[k]);
+      for (int k = 0; k < 3; ++k) PutF32V(buf, p.Rotation()[k]);
+      for (int k = 0; k < 3; ++k) PutF32V(buf, p.Scale()[k]);
+      for (int k = 0; k < TPivot::kChannels; ++k) buf.push_back(p.IsKey(k) ? 1 : 0);
+    }
+    filer.WriteBytes(buf.data(), buf.size());
+    Progressor().SetPosition(Percent(i + 1, Count()));
+  }
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The model file's header values and its reader/writer. A file is the
+// game's model ("IDPO", version 6 written, 3 or 6 read) optionally followed
+// by this program's extension block ("TSLX") with skin names, objects and
+// full-precision positions; the game stops reading before the extension.
+//
+// Reading takes the whole file into memory first and parses it with a
+// bounds-checked reader: every count is checked against the bytes that
+// remain before anything is made from it. Writing goes through the buffered
+// filter.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/ByteReader.h"
+#include "core/Filters.h"
+#include "mdl/MdlTypes.h"
+
+// Sizes and offsets of the file format.
+namespace mdlformat {
+constexpr int kHeaderSize = 84;
+constexpr int kHeaderSizeV3 = 76;
+constexpr int kSkinVertexSize = 12;
+constexpr int kTriangleSize = 16;
+constexpr int kPackedVertexSize = 4;
+constexpr int kRawVertexSize = 16;
+constexpr int kNameSize = kFrameNameSize;
+constexpr int kPivotRecordSize = 109;
+constexpr int kExtHeaderSize = 8;
+constexpr int kExtVersionWritten = 4;
+constexpr uint16_t kBufferSize = 65535;
+}  // namespace mdlformat
+
+class TMDLFiler : public TBufferedFilter {
+public:
+  TMDLFiler();
+
+  // Header values; their meaning is the model's.
+  int32_t NumSkins = 0;
+  int32_t SkinHeight = 0;
+  int32_t SkinWidth = 0;
+  int32_t Flags = 0;
+  int32_t NumFrames = 0;
+  char Ident[5] = {'I', 'D', 'P', 'O', 0};
+  float EyePosition[3] = {0, 0, 0};
+  float Origin[3] = {0, 0, 0};
+  float Radius = 0;
+  float Scale[3] = {0, 0, 0};
+  // Average triangle area of the first frame (hides the stream's Size(); use
+  // DataSize() for that).
+  float Size = 0;
+  int32_t SyncType = 1;
+  int32_t NumTris = 0;
+  int32_t Version = 6;
+  int32_t NumVerts = 0;
+  int32_t ExtVersion = 4;
+
+  // Header values back to those of an empty model.
+  void ClearValues();
+  int64_t DataSize() { return TBufferedFilter::Size(); }
+
+  // Reading: the file's bytes are taken into memory by BeginRead.
+  void BeginRead();
+  void EndRead();
+  TByteReader& Reader() { return Reader_; }
+  // True while unread bytes remain.
+  bool MoreData() const { return !Reader_.AtEnd(); }
+  void LoadHeader();
+  bool LoadExtensionHeader();
+  TFrameVertex ReadVertex();
+  std::string ReadName();
+  void ReadName(char bytes[kFrameNameSize]);
+  TFrameVertex ReadRawVertex();
+  // Raises EMDLError when fewer than count * recordSize bytes remain (or the
+  // count is negative); `what` names the section for the message.
+  void CheckCount(int64_t count, int64_t recordSize, const char* what);
+
+  // Writing.
+  void SaveHeader();
+  void SaveExtensionHeader();
+  void WriteVertex(const TFrameVertex& v);
+  void WriteName(const std::string& name);
+  void WriteRawVertex(const TFrameVertex& v);
+  // The packed form of a position, appended to `out`.
+  void PackVertex(const TFrameVertex& v, uint8_t* out) const;
+  TFrameVertex UnpackVertex(const uint8_t* p) const;
+  void WriteI32(int32_t v);
+  void WriteF32(float v);
+  void WriteBytes(const void* data, size_t n) { WriteBuffer(data, static_cast<int64_t>(n)); }
+
+private:
+  std::vector<uint8_t> Data_;
+  TByteReader Reader_{nullptr, 0};
+};

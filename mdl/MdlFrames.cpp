@@ -1,0 +1,440 @@
+#include "mdl/MdlFrames.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "mdl/Mdl.h"
+#include "mdl/Normals.h"
+
+namespace {
+
+TVector Position(const TFrameVertex& v) { return MakeVector(v.X, v.Y, v.Z); }
+
+TFrameVertex Corner(const TVector& v) { return TFrameVertex{v.x, v.y, v.z, 0}; }
+
+}  // namespace
+
+// ---- TMDLFrame ----------------------------------------------------------------
+
+TMDLFrame::TMDLFrame(TMDL* model) : TMDLSection(model) {}
+
+void TMDLFrame::SetCount(int n) { Items_.resize(static_cast<size_t>(std::max(n, 0))); }
+
+void TMDLFrame::Duplicate(int i) { Items_.push_back(Items_[static_cast<size_t>(i)]); }
+
+void TMDLFrame::Delete(int i) { Items_.erase(Items_.begin() + i); }
+
+void TMDLFrame::DeleteMarkedVertices() {
+  TMDLVertexList& verts = *Model->Vertices;
+  const size_t n = std::min(Items_.size(), static_cast<size_t>(verts.Count()));
+  size_t out = 0;
+  for (size_t i = 0; i < Items_.size(); ++i) {
+    if (i < n && (verts.Item(static_cast<int>(i)).Flags & kVertexMark)) continue;
+    Items_[out++] = Items_[i];
+  }
+  Items_.resize(out);
+}
+
+std::string TMDLFrame::Name() const { return std::string(Name_, strnlen(Name_, kFrameNameSize)); }
+
+void TMDLFrame::SetName(const std::string& name) {
+  std::memset(Name_, 0, sizeof Name_);
+  std::string s = name.substr(0, kFrameNameSize - 1);
+  // A lone frame of a scene is numbered 1; it keeps its plain name.
+  if (s == "base1") s = "base";
+  std::memcpy(Name_, s.data(), s.size());
+}
+
+void TMDLFrame::SetNameBytes(const char bytes[kFrameNameSize]) {
+  std::memcpy(Name_, bytes, kFrameNameSize);
+}
+
+void TMDLFrame::Assign(const TMDLFrame& frame) {
+  std::memcpy(Name_, frame.Name_, sizeof Name_);
+  BBoxMin = frame.BBoxMin;
+  BBoxMax = frame.BBoxMax;
+  Items_ = frame.Items_;
+  SetPivotCount(frame.PivotCount());
+  for (size_t o = 0; o < Pivots_.size(); ++o) Pivots_[o]->Assign(*frame.Pivots_[o]);
+}
+
+void TMDLFrame::SetPivotCount(int n) {
+  n = std::max(n, 0);
+  if (static_cast<size_t>(n) < Pivots_.size()) {
+    Pivots_.resize(static_cast<size_t>(n));
+    return;
+  }
+  Pivots_.reserve(static_cast<size_t>(n));
+  while (Pivots_.size() < static_cast<size_t>(n)) Pivots_.push_back(std::make_unique<TPivot>());
+}
+
+void TMDLFrame::InsertPivot(int o) {
+  Pivots_.insert(Pivots_.begin() + o, std::make_unique<TPivot>());
+}
+
+void TMDLFrame::DeletePivot(int o) {
+  if (o >= 0 && o < PivotCount()) Pivots_.erase(Pivots_.begin() + o);
+}
+
+void TMDLFrame::ComputeBoundingBox() {
+  if (Items_.empty()) {
+    BBoxMin = TFrameVertex{};
+    BBoxMax = TFrameVertex{};
+    return;
+  }
+  float mnx = 9999999, mny = 9999999, mnz = 9999999;
+  float mxx = -9999999, mxy = -9999999, mxz = -9999999;
+  for (const TFrameVertex& v : Items_) {
+    mnx = v.X < mnx ? v.X : mnx;
+    mny = v.Y < mny ? v.Y : mny;
+    mnz = v.Z < mnz ? v.Z : mnz;
+    mxx = v.X > mxx ? v.X : mxx;
+    mxy = v.Y > mxy ? v.Y : mxy;
+    mxz = v.Z > mxz ? v.Z : mxz;
+  }
+  BBoxMin = TFrameVertex{mnx, mny, mnz, 0};
+  BBoxMax = TFrameVertex{mxx, mxy, mxz, 0};
+}
+
+int TMDLFrame::CalculateNormals() {
+  const int n = Count();
+  if (n == 0) return 0;
+  struct TAccum {
+    int32_t Count = 0;
+    TVector Sum;
+  };
+  std::vector<TAccum> acc(static_cast<size_t>(n));
+  for (const TTriangle& t : Model->Triangles->Items()) {
+    const int i0 = t.Vertex[0], i1 = t.Vertex[1], i2 = t.Vertex[2];
+    if (i0 < 0 || i0 >= n || i1 < 0 || i1 >= n || i2 < 0 || i2 >= n) continue;
+    TVector p0 = Position(Items_[static_cast<size_t>(i0)]);
+    TVector p1 = Position(Items_[static_cast<size_t>(i1)]);
+    TVector p2 = Position(Items_[static_cast<size_t>(i2)]);
+    TVector a, b, nrm;
+    Subtract(p0, p1, a);
+    Subtract(p2, p1, b);
+    Cross(a, b, nrm);
+    Normalize(nrm);
+    for (int c : {i0, i1, i2}) {
+      TAccum& x = acc[static_cast<size_t>(c)];
+      ::Add(x.Sum, nrm, x.Sum);
+      ++x.Count;
+    }
+  }
+  int changes = 0;
+  for (int i = 0; i < n; ++i) {
+    const TAccum& x = acc[static_cast<size_t>(i)];
+    if (x.Count == 0) continue;
+    TVector a;
+    Scale(x.Sum, 1.0 / x.Count, a);
+    Normalize(a);
+    int j = NearestNormal(a);
+    TFrameVertex& v = Items_[static_cast<size_t>(i)];
+    if (j != v.NormalIndex) {
+      v.NormalIndex = j;
+      ++changes;
+    }
+  }
+  return static_cast<int>(std::nearbyint(static_cast<double>(changes) * 100.0 / n));
+}
+
+double TMDLFrame::AverageTriangleArea() const {
+  const auto& tris = Model->Triangles->Items();
+  if (tris.empty()) return 0;
+  const int n = Count();
+  double sum = 0;
+  for (const TTriangle& t : tris) {
+    const int i0 = t.Vertex[0], i1 = t.Vertex[1], i2 = t.Vertex[2];
+    if (i0 < 0 || i0 >= n || i1 < 0 || i1 >= n || i2 < 0 || i2 >= n) continue;
+    TVector a, b, c;
+    Subtract(Position(Items_[static_cast<size_t>(i2)]), Position(Items_[static_cast<size_t>(i1)]), a);
+    Subtract(Position(Items_[static_cast<size_t>(i0)]), Position(Items_[static_cast<size_t>(i1)]), b);
+    Cross(a, b, c);
+    sum += 0.5 * Length(c);
+  }
+  return sum / static_cast<double>(tris.size());
+}
+
+// ---- TMDLFrameGroup -------------------------------------------------------------
+
+void TMDLFrameGroup::Add(std::unique_ptr<TMDLFrame> frame) {
+  Frames_.push_back(std::move(frame));
+  Intervals.Repair(Count());
+}
+
+void TMDLFrameGroup::Insert(int i, std::unique_ptr<TMDLFrame> frame) {
+  Frames_.insert(Frames_.begin() + i, std::move(frame));
+  Intervals.Repair(Count());
+}
+
+std::unique_ptr<TMDLFrame> TMDLFrameGroup::Remove(int i) {
+  std::unique_ptr<TMDLFrame> f = std::move(Frames_[static_cast<size_t>(i)]);
+  Frames_.erase(Frames_.begin() + i);
+  return f;
+}
+
+void TMDLFrameGroup::SetType(int32_t t) {
+  GroupType = t;
+  if (t == 1) {
+    Intervals.Reserve(Count());
+    Intervals.SetDefault();
+  }
+}
+
+void TMDLFrameGroup::RenumberFrames() {
+  if (Frames_.empty()) return;
+  const std::string base = BaseName(Frames_[0]->Name());
+  for (int i = 0; i < Count(); ++i) Frame(i).SetName(base + std::to_string(i + 1));
+}
+
+std::string TMDLFrameGroup::Name() const { return Frames_.empty() ? std::string() : BaseName(Frames_[0]->Name()); }
+
+void TMDLFrameGroup::ComputeBoundingBox() {
+  if (Frames_.empty()) {
+    BBoxMin = TFrameVertex{};
+    BBoxMax = TFrameVertex{};
+    return;
+  }
+  TVector mn = MakeVector(9999999, 9999999, 9999999), mx = MakeVector(-9999999, -9999999, -9999999);
+  for (auto& f : Frames_) {
+    f->ComputeBoundingBox();
+    mn = MinVector(Position(f->BBoxMin), mn);
+    mx = MaxVector(Position(f->BBoxMax), mx);
+  }
+  BBoxMin = Corner(mn);
+  BBoxMax = Corner(mx);
+}
+
+// ---- TMDLFrameList --------------------------------------------------------------
+
+TMDLFrameList::TMDLFrameList(TMDL* model) : TMDLSection(model), CopiedFrame(std::make_unique<TMDLFrame>(model)) {}
+
+float TMDLFrameList::SceneFrameDuration(int s, int i) {
+  TMDLFrameGroup& g = Scene(s);
+  return i == 0 ? g.Interval(0) : g.Interval(i) - g.Interval(i - 1);
+}
+
+TMDLFrame& TMDLFrameList::Frame(int k) {
+  const TFlatEntry& e = Index_[static_cast<size_t>(k)];
+  return Scene(e.Group).Frame(e.Member);
+}
+
+int TMDLFrameList::FrameIndex(const TMDLFrameGroup* scene) const {
+  int k = 0;
+  for (const auto& s : Scenes_) {
+    if (s.get() == scene) return k;
+    k += s->Count();
+  }
+  return 0;
+}
+
+void TMDLFrameList::RebuildIndex() {
+  Index_.clear();
+  for (int g = 0; g < SceneCount(); ++g)
+    for (int i = 0; i < Scenes_[static_cast<size_t>(g)]->Count(); ++i) Index_.push_back(TFlatEntry{g, i});
+}
+
+std::unique_ptr<TMDLFrame> TMDLFrameList::NewFrame() {
+  auto f = std::make_unique<TMDLFrame>(Model);
+  f->SetPivotCount(Model->Objects->Count());
+  return f;
+}
+
+TMDLFrameGroup& TMDLFrameList::NewScene() {
+  Scenes_.push_back(std::make_unique<TMDLFrameGroup>(Model));
+  return *Scenes_.back();
+}
+
+void TMDLFrameList::InsertScene(int s, std::unique_ptr<TMDLFrameGroup> scene) {
+  s = std::clamp(s, 0, SceneCount());
+  Scenes_.insert(Scenes_.begin() + s, std::move(scene));
+  RebuildIndex();
+}
+
+std::unique_ptr<TMDLFrameGroup> TMDLFrameList::RemoveScene(int s) {
+  std::unique_ptr<TMDLFrameGroup> g = std::move(Scenes_[static_cast<size_t>(s)]);
+  Scenes_.erase(Scenes_.begin() + s);
+  RebuildIndex();
+  return g;
+}
+
+void TMDLFrameList::Clear() {
+  Scenes_.clear();
+  CopiedFrame = std::make_unique<TMDLFrame>(Model);
+  RebuildIndex();
+}
+
+void TMDLFrameList::CreateBaseFrame() {
+  auto scene = std::make_unique<TMDLFrameGroup>(Model);
+  auto frame = NewFrame();
+  frame->SetCount(Model->Vertices->Count());
+  frame->SetName("base");
+  scene->Add(std::move(frame));
+  Scenes_.insert(Scenes_.begin(), std::move(scene));
+  RebuildIndex();
+  Model->Objects->Reconstruct();
+}
+
+void TMDLFrameList::AddVertexToAll(const TFrameVertex& v) {
+  for (int k = 0; k < Count(); ++k) Frame(k).Add(v);
+}
+
+void TMDLFrameList::DuplicateVertexInAll(int i) {
+  for (int k = 0; k < Count(); ++k) Frame(k).Duplicate(i);
+}
+
+void TMDLFrameList::PutFrame(int at, std::unique_ptr<TMDLFrame> frame) {
+  if (Scenes_.empty()) {
+    NewScene().Add(std::move(frame));
+  } else if (at < 0 || at >= Count()) {
+    Scenes_.back()->Add(std::move(frame));
+  } else {
+    const TFlatEntry e = Index_[static_cast<size_t>(at)];
+    Scene(e.Group).Insert(e.Member, std::move(frame));
+  }
+  RebuildIndex();
+}
+
+std::unique_ptr<TMDLFrame> TMDLFrameList::TakeFrame(int k) {
+  const TFlatEntry e = Index_[static_cast<size_t>(k)];
+  TMDLFrameGroup& g = Scene(e.Group);
+  std::unique_ptr<TMDLFrame> f = g.Remove(e.Member);
+  if (g.Count() == 0) Scenes_.erase(Scenes_.begin() + e.Group);
+  RebuildIndex();
+  return f;
+}
+
+void TMDLFrameList::InsertFrameCopy(int k, int at) {
+  auto f = NewFrame();
+  f->Assign(Frame(k));
+  PutFrame(at, std::move(f));
+}
+
+void TMDLFrameList::CopyFrame(int k) { CopiedFrame->Assign(Frame(k)); }
+
+void TMDLFrameList::PasteFrame(int at) {
+  if (CopiedFrame->Count() == 0) return;
+  auto f = NewFrame();
+  f->Assign(*CopiedFrame);
+  // The objects may have changed since the copy was taken.
+  f->SetPivotCount(Model->Objects->Count());
+  PutFrame(at, std::move(f));
+}
+
+bool TMDLFrameList::MoveFrame(int from, int to) {
+  if (from == to) return false;
+  if (to > from) {
+    // Put at `to` first, then take the frame out of `from`: where `to` lies
+    // is decided before the move, as if the frame were still there.
+    const TFlatEntry src = Index_[static_cast<size_t>(from)];
+    TFlatEntry dst{SceneCount() - 1, Scene(SceneCount() - 1).Count()};
+    if (to < Count()) dst = Index_[static_cast<size_t>(to)];
+    TMDLFrameGroup& source = Scene(src.Group);
+    std::unique_ptr<TMDLFrame> f = source.Remove(src.Member);
+    if (dst.Group == src.Group && dst.Member > src.Member) --dst.Member;
+    Scene(dst.Group).Insert(dst.Member, std::move(f));
+    if (source.Count() == 0) Scenes_.erase(Scenes_.begin() + src.Group);
+    RebuildIndex();
+  } else {
+    PutFrame(to, TakeFrame(from));
+  }
+  return true;
+}
+
+void TMDLFrameList::DeleteFrame(int k) { TakeFrame(k); }
+
+bool TMDLFrameList::MoveScene(int from, int to) {
+  if (from == to) return false;
+  auto moving = std::move(Scenes_[static_cast<size_t>(from)]);
+  if (to > from) {
+    Scenes_.insert(Scenes_.begin() + std::min(to, SceneCount()), std::move(moving));
+    Scenes_.erase(Scenes_.begin() + from);
+  } else {
+    Scenes_.erase(Scenes_.begin() + from);
+    Scenes_.insert(Scenes_.begin() + std::max(to, 0), std::move(moving));
+  }
+  RebuildIndex();
+  return true;
+}
+
+void TMDLFrameList::JoinScene(int s) {
+  if (s <= 0 || s >= SceneCount()) return;
+  TMDLFrameGroup& into = Scene(s - 1);
+  TMDLFrameGroup& from = Scene(s);
+  while (from.Count() > 0) into.Add(from.Remove(0));
+  Scenes_.erase(Scenes_.begin() + s);
+  RebuildIndex();
+}
+
+void TMDLFrameList::SplitScene(int s, int n) {
+  if (s < 0 || s >= SceneCount()) return;
+  TMDLFrameGroup& old = Scene(s);
+  if (n < 1 || n >= old.Count()) return;
+  auto scene = std::make_unique<TMDLFrameGroup>(Model);
+  scene->GroupType = old.GroupType;
+  for (int i = 0; i < n; ++i) {
+    scene->Add(old.Remove(0));
+    scene->SetInterval(i, old.Interval(0));
+  }
+  Scenes_.insert(Scenes_.begin() + s, std::move(scene));
+  RebuildIndex();
+}
+
+void TMDLFrameList::SetSceneType(int s, bool isGroup) { Scene(s).SetType(isGroup ? 1 : 0); }
+
+void TMDLFrameList::SetSceneFrameDuration(int s, int i, float seconds) {
+  TMDLFrameGroup& g = Scene(s);
+  g.SetInterval(i, i > 0 ? static_cast<float>(static_cast<double>(g.Interval(i - 1)) + seconds) : seconds);
+}
+
+void TMDLFrameList::RenameScene(int s, const std::string& newBase) {
+  TMDLFrameGroup& g = Scene(s);
+  const std::string base = BaseName(newBase);
+  for (int i = 0; i < g.Count(); ++i) g.Frame(i).SetName(base + std::to_string(i + 1));
+}
+
+void TMDLFrameList::SetUniqueSceneName(int s, const std::string& name) {
+  std::string result;
+  for (char c : name)
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) result += c;
+  if (result.size() > 13) result.resize(13);
+  if (result.empty()) return;
+  const std::string before = s > 0 ? SceneName(s - 1) : std::string();
+  const std::string after = s + 1 < SceneCount() ? SceneName(s + 1) : std::string();
+  // Each step changes the last character, so this ends after a few turns.
+  while ((s > 0 && result == before) || (s + 1 < SceneCount() && result == after))
+    result.back() = static_cast<char>(static_cast<unsigned char>(result.back()) + 1);
+  RenameScene(s, result);
+}
+
+void TMDLFrameList::ComputeBounds() {
+  if (Scenes_.empty()) {
+    BBoxMin = TFrameVertex{};
+    BBoxMax = TFrameVertex{};
+  } else {
+    TVector mn = MakeVector(9999999, 9999999, 9999999), mx = MakeVector(-9999999, -9999999, -9999999);
+    for (auto& s : Scenes_) {
+      s->ComputeBoundingBox();
+      mn = MinVector(Position(s->BBoxMin), mn);
+      mx = MaxVector(Position(s->BBoxMax), mx);
+    }
+    BBoxMin = Corner(mn);
+    BBoxMax = Corner(mx);
+  }
+  TMDLFiler& h = *Model->Header;
+  const float mn[3] = {BBoxMin.X, BBoxMin.Y, BBoxMin.Z};
+  const float mx[3] = {BBoxMax.X, BBoxMax.Y, BBoxMax.Z};
+  double r2 = 0;
+  TVector size, step;
+  Subtract(Position(BBoxMax), Position(BBoxMin), size);
+  ::Scale(size, 1.0 / 255.0, step);
+  const float steps[3] = {step.x, step.y, step.z};
+  for (int k = 0; k < 3; ++k) {
+    h.Origin[k] = mn[k];
+    h.Scale[k] = std::max(steps[k], 0.0001f);
+    double term = std::fabs(mn[k]) > std::fabs(mx[k]) ? mn[k] : mx[k];
+    r2 += term * term;
+  }
+  h.Radius = static_cast<float>(std::sqrt(r2));
+}

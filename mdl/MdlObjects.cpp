@@ -1,0 +1,341 @@
+#include "mdl/MdlObjects.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/Format.h"
+#include "core/Progress.h"
+#include "mdl/Mdl.h"
+
+namespace {
+
+bool IsIdentity(const TMatrix& m) {
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c)
+      if (m(r, c) != (r == c ? 1.0f : 0.0f)) return false;
+  return true;
+}
+
+int32_t Percent(int64_t part, int64_t whole, int32_t scale = 100) {
+  if (whole <= 0) return 0;
+  return static_cast<int32_t>(std::nearbyint(static_cast<double>(part) / static_cast<double>(whole) * scale));
+}
+
+}  // namespace
+
+// ---- TMDLObject -----------------------------------------------------------------
+
+TMDLObject::TMDLObject(TMDL* model, int index, TMDLObject* parent) : TMDLSection(model), Index(index) {
+  SetParent(parent);
+}
+
+TPivot& TMDLObject::Pivot(int f) { return Model->Frames->Frame(f).Pivot(Index); }
+
+bool TMDLObject::IsAncestorOf(const TMDLObject* other) const {
+  // Bounded by the object count, so a damaged chain cannot loop for ever.
+  int steps = Model->Objects->Count() + 1;
+  for (const TMDLObject* o = other; o && steps-- > 0; o = o->Parent)
+    if (o == this) return true;
+  return false;
+}
+
+void TMDLObject::Attach(TMDLObject* object) {
+  if (Parent) std::erase(Parent->Children, this);
+  Parent = object;
+  if (Parent) {
+    ParentIndex = Parent->Index;
+    Parent->Children.push_back(this);
+  } else {
+    ParentIndex = -1;
+  }
+}
+
+void TMDLObject::SetParent(TMDLObject* object) {
+  if (object && IsAncestorOf(object)) return;
+  Attach(object);
+  for (int f = 0; f < Model->Frames->Count(); ++f) LinkPivot(f);
+}
+
+void TMDLObject::SetParentIndex(int i) {
+  if (i == -1) {
+    SetParent(nullptr);
+  } else if (i < 0 || i >= Model->Objects->Count()) {
+    ParentIndex = i;
+  } else {
+    SetParent(&Model->Objects->Object(i));
+  }
+}
+
+void TMDLObject::SetParentNoLink(TMDLObject* object) {
+  if (object && IsAncestorOf(object)) return;
+  Attach(object);
+}
+
+void TMDLObject::SetParentIndexNoLink(int i) {
+  if (i == -1) {
+    SetParentNoLink(nullptr);
+  } else if (i < 0 || i >= Model->Objects->Count()) {
+    ParentIndex = i;
+  } else {
+    SetParentNoLink(&Model->Objects->Object(i));
+  }
+}
+
+void TMDLObject::LinkPivot(int f) {
+  TPivot& p = Pivot(f);
+  p.OnChange = [this](TPivot& changed) { PivotChanged(changed); };
+  FrameHint_ = f;
+  if (Parent) p.Reparent(Parent->Pivot(f).Matrix());
+}
+
+void TMDLObject::LinkChildren(int f) {
+  for (TMDLObject* c : Children) c->LinkPivot(f);
+}
+
+void TMDLObject::RefreshParentIndex() { ParentIndex = Parent ? Parent->Index : -1; }
+
+void TMDLObject::SetIndex(int i) {
+  TMDLVertexList& verts = *Model->Vertices;
+  for (int v = 0; v < verts.Count(); ++v)
+    if (verts.ObjectIndex(v) == Index) verts.SetObjectIndex(v, static_cast<uint16_t>(i));
+  Index = i;
+  for (TMDLObject* c : Children) c->RefreshParentIndex();
+}
+
+void TMDLObject::ResetPivots() {
+  if (!Parent) return;
+  for (int f = 0; f < Model->Frames->Count(); ++f) Pivot(f).ResetTo(Parent->Pivot(f).Matrix());
+}
+
+void TMDLObject::PivotChanged(TPivot& pivot) {
+  TMDLFrameList& frames = *Model->Frames;
+  int f = -1;
+  if (FrameHint_ >= 0 && FrameHint_ < frames.Count() && Index < frames.Frame(FrameHint_).PivotCount() &&
+      &frames.Frame(FrameHint_).Pivot(Index) == &pivot) {
+    f = FrameHint_;
+  } else {
+    for (int k = 0; k < frames.Count(); ++k) {
+      TMDLFrame& fr = frames.Frame(k);
+      if (Index < fr.PivotCount() && &fr.Pivot(Index) == &pivot) {
+        f = k;
+        break;
+      }
+    }
+  }
+  if (f < 0) return;
+  FrameHint_ = f;
+  // Transforming by the identity changes nothing; skipping it keeps
+  // relinking of unchanged pivots cheap.
+  if (!IsIdentity(pivot.DeltaMatrix())) {
+    TMDLFrame& frame = frames.Frame(f);
+    CollectVertices();
+    const TMatrix& d = pivot.DeltaMatrix();
+    for (int32_t v : VertexIndices) {
+      if (v >= frame.Count()) continue;
+      TFrameVertex& fv = frame.Item(v);
+      TVector p = Transform(d, MakeVector(fv.X, fv.Y, fv.Z));
+      fv.X = p.x;
+      fv.Y = p.y;
+      fv.Z = p.z;
+    }
+  }
+  // A copy: a child's notification may not change this list, but the
+  // handlers are outside our control.
+  TObjectList children = Children;
+  for (TMDLObject* c : children) {
+    TPivot& cp = c->Pivot(f);
+    cp.OnChange = [c](TPivot& changed) { c->PivotChanged(changed); };
+    c->FrameHint_ = f;
+    if (c->Parent) cp.SetLocalMatrix(pivot.Matrix());
+  }
+}
+
+int TMDLObject::CollectVertices() {
+  VertexIndices.clear();
+  TMDLVertexList& verts = *Model->Vertices;
+  for (int v = 0; v < verts.Count(); ++v)
+    if (verts.ObjectIndex(v) == Index) VertexIndices.push_back(v);
+  return static_cast<int>(VertexIndices.size());
+}
+
+int TMDLObject::CollectTriangles() {
+  TriangleIndices.clear();
+  const auto& tris = Model->Triangles->Items();
+  const int nv = Model->Vertices->Count();
+  std::vector<bool> mine(static_cast<size_t>(nv), false);
+  for (int32_t v : VertexIndices)
+    if (v >= 0 && v < nv) mine[static_cast<size_t>(v)] = true;
+  for (size_t t = 0; t < tris.size(); ++t) {
+    bool marked = false;
+    for (int c = 0; c < 3; ++c) {
+      int32_t v = tris[t].Vertex[c];
+      if (v >= 0 && v < nv && mine[static_cast<size_t>(v)]) marked = true;
+    }
+    if (marked) TriangleIndices.push_back(static_cast<int32_t>(t));
+  }
+  return static_cast<int>(TriangleIndices.size());
+}
+
+TVector TMDLObject::Bounds(int f) {
+  if (CollectVertices() == 0) return Column(Pivot(f).Matrix(), 4);
+  return CentreOfCollected(f);
+}
+
+TVector TMDLObject::CentreOfCollected(int f) {
+  TMDLFrame& frame = Model->Frames->Frame(f);
+  TVector mn = MakeVector(9999999, 9999999, 9999999), mx = MakeVector(-9999999, -9999999, -9999999);
+  for (int32_t v : VertexIndices) {
+    if (v >= frame.Count()) continue;
+    const TFrameVertex& fv = frame.Item(v);
+    TVector p = MakeVector(fv.X, fv.Y, fv.Z);
+    mn = MinVector(p, mn);
+    mx = MaxVector(p, mx);
+  }
+  TVector sum, centre;
+  ::Add(mn, mx, sum);
+  ::Scale(sum, 0.5, centre);
+  centre.w = 1;
+  return centre;
+}
+
+void TMDLObject::ReconstructPivots() {
+  CollectVertices();
+  MovePivotsToCollected();
+}
+
+void TMDLObject::MovePivotsToCollected() {
+  if (VertexIndices.empty()) return;
+  TMDLFrameList& frames = *Model->Frames;
+  for (int f = 0; f < frames.Count(); ++f) {
+    TVector c = CentreOfCollected(f);
+    Pivot(f).MoveTo(c.x, c.y, c.z);
+  }
+}
+
+void TMDLObject::DeleteGeometryAndPivots() {
+  Model->Triangles->DeleteObjectGeometry(Index);
+  TMDLFrameList& frames = *Model->Frames;
+  for (int f = 0; f < frames.Count(); ++f) frames.Frame(f).DeletePivot(Index);
+  if (frames.CopiedFrame) frames.CopiedFrame->DeletePivot(Index);
+}
+
+// ---- TMDLObjectList -------------------------------------------------------------
+
+TMDLObjectList::~TMDLObjectList() {
+  // Children lists point at siblings; drop them before the objects go.
+  for (auto& o : Items_) o->Children.clear();
+}
+
+void TMDLObjectList::SetCount(int n) {
+  n = std::max(n, 0);
+  if (n == Count()) return;
+  TMDLFrameList& frames = *Model->Frames;
+  for (int f = 0; f < frames.Count(); ++f) frames.Frame(f).SetPivotCount(n);
+  if (n < Count()) {
+    while (Count() > n) {
+      TMDLObject* gone = Items_.back().get();
+      if (gone->Parent) std::erase(gone->Parent->Children, gone);
+      for (TMDLObject* c : gone->Children) {
+        c->Parent = nullptr;
+        c->ParentIndex = -1;
+      }
+      Items_.pop_back();
+    }
+    return;
+  }
+  Items_.reserve(static_cast<size_t>(n));
+  for (int i = Count(); i < n; ++i) {
+    Items_.push_back(std::make_unique<TMDLObject>(Model, i, i == 0 ? nullptr : Items_[0].get()));
+    Items_.back()->Name = i == 0 ? std::string("root") : Format("object%d", i);
+  }
+}
+
+int TMDLObjectList::Add(TMDLObject& parent) {
+  const int parentIndex = parent.Index;
+  SetCount(Count() + 1);
+  TMDLObject& o = *Items_.back();
+  o.SetParentIndex(parentIndex);
+  o.ResetPivots();
+  return o.Index;
+}
+
+void TMDLObjectList::Delete(int i) {
+  if (i < 1 || i >= Count()) return;
+  TMDLObject& o = Object(i);
+  const int grandparent = o.ParentIndex;
+  for (int c = static_cast<int>(o.Children.size()) - 1; c >= 0; --c) o.Children[static_cast<size_t>(c)]->SetParentIndex(grandparent);
+  o.SetParentIndex(-1);
+  o.DeleteGeometryAndPivots();
+  Items_.erase(Items_.begin() + i);
+  for (int k = i; k < Count(); ++k) Object(k).SetIndex(k);
+}
+
+void TMDLObjectList::SetName(int i, const std::string& name) { Object(i).Name = name; }
+
+void TMDLObjectList::Reconstruct() {
+  SetCount(0);
+  SetCount(1);
+  TMDLVertexList& verts = *Model->Vertices;
+  const int nv = verts.Count();
+  for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, kNoObject);
+
+  // Triangles of each vertex, in triangle order (compressed rows).
+  const auto& tris = Model->Triangles->Items();
+  std::vector<int32_t> start(static_cast<size_t>(nv) + 1, 0);
+  for (const TTriangle& t : tris)
+    for (int c = 0; c < 3; ++c)
+      if (t.Vertex[c] >= 0 && t.Vertex[c] < nv) ++start[static_cast<size_t>(t.Vertex[c]) + 1];
+  for (int v = 0; v < nv; ++v) start[static_cast<size_t>(v) + 1] += start[static_cast<size_t>(v)];
+  std::vector<int32_t> uses(static_cast<size_t>(start[static_cast<size_t>(nv)]));
+  {
+    std::vector<int32_t> fill(start.begin(), start.end() - 1);
+    for (size_t t = 0; t < tris.size(); ++t)
+      for (int c = 0; c < 3; ++c) {
+        int32_t v = tris[t].Vertex[c];
+        if (v >= 0 && v < nv) uses[static_cast<size_t>(fill[static_cast<size_t>(v)]++)] = static_cast<int32_t>(t);
+      }
+  }
+
+  TProgressScope progress(0, ">Scanning object 0");
+  std::vector<int32_t> work;
+  for (int i = 0; i < nv; ++i) {
+    Progressor().SetDescription(Format(">Scanning object %d", Count()));
+    if (verts.ObjectIndex(i) == kNoObject) {
+      SetCount(Count() + 1);
+      const uint16_t index = static_cast<uint16_t>(Count() - 1);
+      // Every vertex joined to i through triangles gets the new object; an
+      // explicit work list instead of recursion, so no mesh is too deep.
+      verts.SetObjectIndex(i, index);
+      work.assign(1, i);
+      while (!work.empty()) {
+        int32_t v = work.back();
+        work.pop_back();
+        for (int32_t k = start[static_cast<size_t>(v)]; k < start[static_cast<size_t>(v) + 1]; ++k) {
+          const TTriangle& t = tris[static_cast<size_t>(uses[static_cast<size_t>(k)])];
+          for (int c = 0; c < 3; ++c) {
+            int32_t w = t.Vertex[c];
+            if (w >= 0 && w < nv && verts.ObjectIndex(w) == kNoObject) {
+              verts.SetObjectIndex(w, index);
+              work.push_back(w);
+            }
+          }
+        }
+      }
+    }
+    Progressor().SetPosition(Percent(i + 1, nv, 50));
+  }
+  Progressor().SetPosition(50);
+  Progressor().SetDescription(">Reconstructing pivots or object 0");
+  // Every object's vertex list in one pass (the same lists CollectVertices
+  // would make one object at a time).
+  for (auto& o : Items_) o->VertexIndices.clear();
+  for (int v = 0; v < nv; ++v) {
+    const uint16_t o = verts.ObjectIndex(v);
+    if (o < Count()) Object(o).VertexIndices.push_back(v);
+  }
+  for (int k = 1; k < Count(); ++k) {
+    Progressor().SetDescription(Format(">Reconstructing pivots for object %d", k));
+    Object(k).MovePivotsToCollected();
+    Progressor().SetPosition(Percent(k + 1, Count(), 50) + 50);
+  }
+}

@@ -1,0 +1,120 @@
+#pragma once
+// Skins: 8-bit images in game palette indices, held in skin groups (a
+// single skin, or a timed group of skins), with a flat index over all of
+// them. Each skin keeps the display colours it is shown with: the
+// player-colour rows and a brightness level turned into a colour map.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mdl/MdlTypes.h"
+#include "raster/WinGBitmap.h"
+#include "raster/WinGPalette.h"
+
+class TMDLFiler;
+
+class TMDLBitmap : public TMDLSection {
+public:
+  explicit TMDLBitmap(TMDL* model);
+  virtual ~TMDLBitmap();
+  TMDLBitmap(const TMDLBitmap&) = delete;
+  TMDLBitmap& operator=(const TMDLBitmap&) = delete;
+
+  // Sets Width and Height and clears every pixel to index 0.
+  virtual void SetSize(int width, int height);
+  void SetGamma(uint8_t v);
+  void SetTopColor(uint8_t v);
+  void SetBottomColor(uint8_t v);
+  // The image with its colours brought up to date.
+  TWinGBitmap& DisplayImage();
+  uint8_t Pixel(int x, int y) const { return Image.ScanLine(y)[x]; }
+  // Row y of the picture, row 0 at the top, Width bytes.
+  uint8_t* Row(int y) { return Image.ScanLine(y); }
+  const uint8_t* Row(int y) const { return Image.ScanLine(y); }
+  // Counts the pixels of each palette index again.
+  void RecountColors();
+  // The display colour map of this skin, made by DisplayImage.
+  const TColormap& ShadeTable();
+
+  bool ColorMapValid = false;
+  std::array<int32_t, 256> ColorCount{};
+  uint8_t Gamma = 0;
+  int32_t Height = 0;
+  TWinGBitmap Image;
+  std::string Name;
+  uint8_t BottomColor = 6;
+  uint8_t PenColor = 0;
+  int32_t PenReach = 0;
+  int32_t PenSize = 6;
+  int32_t PenX = 0;
+  int32_t PenY = 0;
+  uint8_t TopColor = 1;
+  int32_t Width = 0;
+
+private:
+  void UpdateDisplayColors();
+  // Made on first use: most skins are never shown.
+  std::unique_ptr<TColormap> ShadeTable_;
+};
+
+class TMDLBitmapGroup : public TMDLSection {
+public:
+  explicit TMDLBitmapGroup(TMDL* model) : TMDLSection(model) {}
+
+  int Count() const { return static_cast<int>(Bitmaps_.size()); }
+  TMDLBitmap& Bitmap(int i) { return *Bitmaps_[static_cast<size_t>(i)]; }
+  // New members take the group's display settings and the model's skin size.
+  void SetCount(int n);
+  void Delete(int i);
+  std::unique_ptr<TMDLBitmap> Remove(int i);
+  void Insert(int i, std::unique_ptr<TMDLBitmap> bitmap);
+  void SetGamma(uint8_t v);
+  void SetTopColor(uint8_t v);
+  void SetBottomColor(uint8_t v);
+  float Interval(int i) const { return Intervals.Get(i); }
+  void SetInterval(int i, float v) { Intervals.Set(i, v); }
+
+  TIntervals Intervals;
+  int32_t GroupType = 0;
+
+private:
+  friend class TMDLBitmapList;
+  std::vector<std::unique_ptr<TMDLBitmap>> Bitmaps_;
+};
+
+class TMDLBitmapList : public TMDLSection {
+public:
+  explicit TMDLBitmapList(TMDL* model) : TMDLSection(model) {}
+
+  int GroupCount() const { return static_cast<int>(Groups_.size()); }
+  TMDLBitmapGroup& Group(int g) { return *Groups_[static_cast<size_t>(g)]; }
+  void SetGroupCount(int n);
+
+  int Count() const { return static_cast<int>(Index_.size()); }
+  TMDLBitmap& Skin(int k);
+  const TFlatEntry& IndexEntry(int k) const { return Index_[static_cast<size_t>(k)]; }
+  std::string SkinName(int k) { return Skin(k).Name; }
+  void SetSkinName(int k, const std::string& name) { Skin(k).Name = name; }
+  void RebuildIndex();
+
+  std::unique_ptr<TMDLBitmapGroup> NewGroup();
+  void InsertSkin(int k);
+  void DeleteSkin(int k);
+  void DuplicateSkin(int k, int at);
+  void PutSkin(int at, std::unique_ptr<TMDLBitmap> skin);
+  void MoveSkin(int from, int to);
+  void EnsureSkin();
+
+  void Load(TMDLFiler& filer);
+  void Save(TMDLFiler& filer);
+  void LoadNames(TMDLFiler& filer);
+  void SaveNames(TMDLFiler& filer);
+
+private:
+  std::unique_ptr<TMDLBitmap> NewSkin();
+  std::vector<std::unique_ptr<TMDLBitmapGroup>> Groups_;
+  std::vector<TFlatEntry> Index_;
+};

@@ -1,0 +1,35 @@
+#include "mdl/MdlTypes.h"
+
+#include <algorithm>
+
+std::string BaseName(const std::string& name) {
+  size_t i = 0;
+  while (i < name.size() && !(name[i] >= '0' && name[i] <= '9')) ++i;
+  return name.substr(0, i);
+}
+
+bool HasDigit(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void TIntervals::Set(int i, float v) {
+  if (i < 0) return;
+  Reserve(i + 1);
+  Items_[static_cast<size_t>(i)] = v;
+}
+
+void TIntervals::Reserve(int count) {
+  if (count > Size()) Items_.resize(static_cast<size_t>(count), 0.0f);
+}
+
+void TIntervals::SetDefault() {
+  for (size_t i = 0; i < Items_.size(); ++i) Items_[i] = static_cast<float>(0.1 * static_cast<double>(i + 1));
+}
+
+void TIntervals::Repair(int count) {
+  Reserve(count);
+  for (int i = 0; i + 1 < count; ++i) {
+    auto& next = Items_[static_cast<size_t>(i) + 1];
+    if (next < Items_[static_cast<size_t>(i)]) next = Items_[0] + Items_[static_cast<size_t>(i)];
+  }
+}

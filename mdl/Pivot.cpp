@@ -1,0 +1,121 @@
+#include "mdl/Pivot.h"
+
+#include <cmath>
+
+TPivot::TPivot()
+    : Matrix_(TMatrix::Identity()), LocalMatrix_(TMatrix::Identity()), DeltaMatrix_(TMatrix::Identity()) {}
+
+float TPivot::ClampScale(float v) {
+  float mag = std::fabs(v);
+  if (!(mag >= kMinScale)) mag = kMinScale;  // NaN too
+  return v < 0 ? -mag : mag;
+}
+
+void TPivot::Update() {
+  TMatrix previous = Matrix_;
+  Matrix_ = Multiply(LocalMatrix_, BuildTransform(Rotation_[0], Rotation_[1], Rotation_[2], Scale_[0], Scale_[1],
+                                                  Scale_[2], Translation_[0], Translation_[1], Translation_[2]));
+  DeltaMatrix_ = Multiply(Matrix_, Invert(previous));
+}
+
+void TPivot::Changed() {
+  if (OnChange) OnChange(*this);
+}
+
+void TPivot::SetChannels(float tx, float ty, float tz, float rx, float ry, float rz, float sx, float sy,
+                         float sz) {
+  Translation_[0] = tx;
+  Translation_[1] = ty;
+  Translation_[2] = tz;
+  Rotation_[0] = rx;
+  Rotation_[1] = ry;
+  Rotation_[2] = rz;
+  Scale_[0] = ClampScale(sx);
+  Scale_[1] = ClampScale(sy);
+  Scale_[2] = ClampScale(sz);
+  Update();
+}
+
+void TPivot::SetChannelsNotify(float tx, float ty, float tz, float rx, float ry, float rz, float sx, float sy,
+                               float sz) {
+  SetChannels(tx, ty, tz, rx, ry, rz, sx, sy, sz);
+  Changed();
+}
+
+void TPivot::SetChannel(int i, float v) {
+  if (i >= 0 && i < 3) Translation_[i] = v;
+  else if (i >= 3 && i < 6) Rotation_[i - 3] = v;
+  else if (i >= 6 && i < 9) Scale_[i - 6] = ClampScale(v);
+  Update();
+  Changed();
+}
+
+float TPivot::Channel(int i) const {
+  if (i >= 0 && i < 3) return Translation_[i];
+  if (i >= 3 && i < 6) return Rotation_[i - 3];
+  if (i >= 6 && i < 9) return Scale_[i - 6];
+  return 0;
+}
+
+void TPivot::SetIsKey(int i, bool flag) {
+  if (i >= 0 && i < kChannels) IsKey_[i] = flag;
+}
+
+void TPivot::SetLocalMatrix(const TMatrix& m) {
+  LocalMatrix_ = m;
+  Update();
+  Changed();
+}
+
+void TPivot::Reparent(const TMatrix& m) {
+  LocalMatrix_ = m;
+  TMatrix residual;
+  Decompose(Multiply(Invert(m), Matrix_), Rotation_[0], Rotation_[1], Rotation_[2], Scale_[0], Scale_[1],
+            Scale_[2], Translation_[0], Translation_[1], Translation_[2], residual);
+  Update();
+  Changed();
+}
+
+void TPivot::ResetTo(const TMatrix& m) {
+  LocalMatrix_ = m;
+  Matrix_ = m;
+  for (int k = 0; k < 3; ++k) {
+    Translation_[k] = 0;
+    Rotation_[k] = 0;
+    Scale_[k] = 1;
+  }
+}
+
+void TPivot::MoveTo(float x, float y, float z) {
+  TVector d, t = MakeVector(Translation_[0], Translation_[1], Translation_[2]);
+  Subtract(MakeVector(x, y, z), Column(Matrix_, 4), d);
+  Add(t, d, t);
+  Translation_[0] = t.x;
+  Translation_[1] = t.y;
+  Translation_[2] = t.z;
+  Update();
+}
+
+void TPivot::Assign(const TPivot& source) {
+  Matrix_ = source.Matrix_;
+  LocalMatrix_ = source.LocalMatrix_;
+  OnChange = source.OnChange;
+  for (int k = 0; k < 3; ++k) {
+    Translation_[k] = source.Translation_[k];
+    Rotation_[k] = source.Rotation_[k];
+    Scale_[k] = source.Scale_[k];
+  }
+  for (int k = 0; k < kChannels; ++k) IsKey_[k] = source.IsKey_[k];
+}
+
+void TPivot::LoadState(const TMatrix& local, const float translation[3], const float rotation[3],
+                       const float scale[3]) {
+  LocalMatrix_ = local;
+  for (int k = 0; k < 3; ++k) {
+    Translation_[k] = translation[k];
+    Rotation_[k] = rotation[k];
+    // max(v, 0.1): a file never stores a mirrored scale.
+    Scale_[k] = scale[k] >= kMinScale ? scale[k] : kMinScale;
+  }
+  Update();
+}

@@ -1,0 +1,224 @@
+#include "mdl/MdlFrames.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "mdl/Mdl.h"
+#include "mdl/Normals.h"
+#include "mdl/tests/ModelBuilders.h"
+
+using namespace testmodel;
+
+namespace {
+
+std::vector<std::string> Names(TMDL& m) {
+  std::vector<std::string> r;
+  for (int k = 0; k < m.Frames->Count(); ++k) r.push_back(m.Frames->Frame(k).Name());
+  return r;
+}
+
+}  // namespace
+
+TEST(MdlFramesTest, ClearGivesTheEmptyModel) {
+  TMDL m;
+  MakeTwoBoxes(m);
+  m.Clear();
+  EXPECT_EQ(m.Skins->Count(), 0);
+  EXPECT_EQ(m.Frames->Count(), 0);
+  EXPECT_EQ(m.Frames->SceneCount(), 0);
+  EXPECT_EQ(m.Vertices->Count(), 0);
+  EXPECT_EQ(m.Triangles->Count(), 0);
+  ASSERT_EQ(m.Objects->Count(), 1);
+  EXPECT_EQ(m.Objects->Root()->Name, "root");
+  EXPECT_EQ(m.Header->Version, 6);
+  EXPECT_EQ(m.Header->ExtVersion, 4);
+  EXPECT_EQ(m.Header->SyncType, 1);
+  EXPECT_EQ(m.Frames->CopiedFrame->Count(), 0);
+}
+
+TEST(MdlFramesTest, FrameNamesAreCutAndBase1IsBase) {
+  TMDL m;
+  TMDLFrame f(&m);
+  f.SetName("base1");
+  EXPECT_EQ(f.Name(), "base");
+  f.SetName("abcdefghijklmnopqrst");
+  EXPECT_EQ(f.Name(), "abcdefghijklmno");
+  EXPECT_EQ(f.NameBytes()[15], 0);
+  f.SetName("x");
+  for (int i = 1; i < 16; ++i) EXPECT_EQ(f.NameBytes()[i], 0) << i;  // no leftovers of the long name
+  EXPECT_EQ(BaseName("walk12"), "walk");
+  EXPECT_EQ(BaseName("base"), "base");
+  EXPECT_EQ(BaseName("3d"), "");
+}
+
+TEST(MdlFramesTest, RenumberUsesTheFirstFramesBaseName) {
+  TMDL m;
+  m.Clear();
+  TMDLFrameGroup& s = AddScene(m, "x", 3);
+  s.Frame(0).SetName("run3");
+  s.Frame(1).SetName("other");
+  s.RenumberFrames();
+  EXPECT_EQ(Names(m), (std::vector<std::string>{"run1", "run2", "run3"}));
+  TMDLFrameGroup& single = AddScene(m, "base", 1);
+  single.RenumberFrames();
+  EXPECT_EQ(single.Frame(0).Name(), "base");
+}
+
+TEST(MdlFramesTest, IntervalsDefaultAndRepair) {
+  TMDL m;
+  m.Clear();
+  TMDLFrameGroup& s = AddScene(m, "a", 3);
+  s.SetType(1);
+  EXPECT_FLOAT_EQ(s.Interval(0), 0.1f);
+  EXPECT_FLOAT_EQ(s.Interval(1), 0.2f);
+  EXPECT_FLOAT_EQ(s.Interval(100), 10.1f);
+  // A frame added past the 101 entries still gets an interval of its own.
+  s.SetInterval(0, 0.5f);
+  for (int i = 1; i < 110; ++i) s.SetInterval(i, 0);
+  for (int i = 0; i < 107; ++i) s.Add(std::make_unique<TMDLFrame>(&m));
+  ASSERT_EQ(s.Count(), 110);
+  for (int i = 0; i + 1 < s.Count(); ++i) EXPECT_GE(s.Interval(i + 1), s.Interval(i)) << i;
+  EXPECT_FLOAT_EQ(s.Interval(1), 1.0f);  // 0.5 + 0.5
+  m.Frames->SetSceneFrameDuration(0, 2, 0.25f);
+  EXPECT_FLOAT_EQ(m.Frames->SceneFrameDuration(0, 2), 0.25f);
+}
+
+TEST(MdlFramesTest, ModelBoundsSetOriginScaleAndRadius) {
+  TMDL m;
+  m.Clear();
+  AddScene(m, "a", 2);
+  m.Frames->Frame(0).Add(TFrameVertex{-10, 0, 5, 3});
+  m.Frames->Frame(1).Add(TFrameVertex{30, 0, 8, 3});
+  m.Frames->ComputeBounds();
+  const TMDLFiler& h = *m.Header;
+  EXPECT_EQ(h.Origin[0], -10);
+  EXPECT_EQ(h.Origin[1], 0);
+  EXPECT_EQ(h.Origin[2], 5);
+  EXPECT_FLOAT_EQ(h.Scale[0], 40.0f / 255);
+  EXPECT_FLOAT_EQ(h.Scale[1], 0.0001f);
+  EXPECT_FLOAT_EQ(h.Scale[2], 3.0f / 255);
+  EXPECT_FLOAT_EQ(h.Radius, std::sqrt(30.0f * 30 + 8 * 8));
+  EXPECT_EQ(m.Frames->BBoxMin.NormalIndex, 0);
+  // A frame without vertices has an empty box at the origin.
+  TMDLFrame empty(&m);
+  empty.ComputeBoundingBox();
+  EXPECT_EQ(empty.BBoxMin, TFrameVertex{});
+  EXPECT_EQ(empty.BBoxMax, TFrameVertex{});
+}
+
+TEST(MdlFramesTest, NormalsOfABoxAndOfALooseVertex) {
+  TMDL m;
+  m.Clear();
+  AddScene(m, "a", 1);
+  AddBox(m, 0, 0, 0, 1);
+  m.Vertices->Add(TSkinVertex{}, kNoObject);
+  m.Frames->Frame(0).Add(TFrameVertex{5, 5, 5, 77});
+  TMDLFrame& f = m.Frames->Frame(0);
+  int pct = f.CalculateNormals();
+  EXPECT_EQ(f.Get(8).NormalIndex, 77);  // used by no triangle
+  // Every corner of a box points outwards, away from the centre.
+  for (int i = 0; i < 8; ++i) {
+    TVector n = LightNormal(f.Get(i).NormalIndex), p = MakeVector(f.Get(i).X, f.Get(i).Y, f.Get(i).Z);
+    EXPECT_GT(Dot(n, p), 0.5f) << i;
+  }
+  EXPECT_EQ(pct, static_cast<int>(std::nearbyint(100.0 * 8 / 9)));  // vertex 0 may already be 0
+  EXPECT_EQ(f.CalculateNormals(), 0);  // nothing changes the second time
+  TMDLFrame empty(&m);
+  EXPECT_EQ(empty.CalculateNormals(), 0);
+}
+
+TEST(MdlFramesTest, AverageTriangleArea) {
+  TMDL m;
+  m.Clear();
+  AddScene(m, "a", 1);
+  AddBox(m, 0, 0, 0, 1);  // faces of 2 x 2 split in two: every triangle has area 2
+  EXPECT_DOUBLE_EQ(m.Frames->Frame(0).AverageTriangleArea(), 2.0);
+}
+
+TEST(MdlFramesTest, JoinSplitMoveAndDelete) {
+  TMDL m;
+  m.Clear();
+  AddScene(m, "a", 2);
+  AddScene(m, "b", 3, true);
+  m.Frames->JoinScene(0);
+  EXPECT_EQ(m.Frames->SceneCount(), 2);
+  m.Frames->SplitScene(1, 0);
+  m.Frames->SplitScene(1, 3);
+  EXPECT_EQ(m.Frames->SceneCount(), 2);
+  m.Frames->SplitScene(1, 2);
+  ASSERT_EQ(m.Frames->SceneCount(), 3);
+  EXPECT_EQ(m.Frames->SceneFrameCount(1), 2);
+  EXPECT_TRUE(m.Frames->SceneIsGroup(1));
+  EXPECT_FLOAT_EQ(m.Frames->Scene(1).Interval(1), 0.1f);  // interval 0 of the old scene
+  EXPECT_EQ(Names(m), (std::vector<std::string>{"a1", "a2", "b1", "b2", "b3"}));
+  m.Frames->JoinScene(1);
+  EXPECT_EQ(m.Frames->SceneCount(), 2);
+  EXPECT_EQ(m.Frames->SceneFrameCount(0), 4);
+
+  // Moving forwards puts the frame before the one that was at `to`.
+  EXPECT_FALSE(m.Frames->MoveFrame(1, 1));
+  EXPECT_TRUE(m.Frames->MoveFrame(0, 3));
+  EXPECT_EQ(Names(m), (std::vector<std::string>{"a2", "b1", "a1", "b2", "b3"}));
+  EXPECT_TRUE(m.Frames->MoveFrame(4, 0));
+  EXPECT_EQ(Names(m), (std::vector<std::string>{"b3", "a2", "b1", "a1", "b2"}));
+  m.Frames->DeleteFrame(2);
+  EXPECT_EQ(m.Frames->Count(), 4);
+  while (m.Frames->Count() > 0) m.Frames->DeleteFrame(0);
+  EXPECT_EQ(m.Frames->SceneCount(), 0);  // emptied scenes go too
+}
+
+TEST(MdlFramesTest, MovingTheOnlyFrameOfASceneFreesIt) {
+  TMDL m;
+  m.Clear();
+  AddScene(m, "a", 1);
+  AddScene(m, "b", 2);
+  EXPECT_TRUE(m.Frames->MoveFrame(0, 2));
+  EXPECT_EQ(m.Frames->SceneCount(), 1);
+  EXPECT_EQ(Names(m), (std::vector<std::string>{"b1", "a1", "b2"}));
+  EXPECT_TRUE(m.Frames->MoveFrame(0, 3));  // past the end: to the end of the last scene
+  EXPECT_EQ(Names(m), (std::vector<std::string>{"a1", "b2", "b1"}));
+}
+
+TEST(MdlFramesTest, CopyPasteAndScenes) {
+  TMDL m;
+  MakeTwoBoxes(m, 2);
+  m.Frames->PasteFrame(0);
+  EXPECT_EQ(m.Frames->Count(), 2);  // nothing copied yet
+  m.Frames->CopyFrame(1);
+  m.Frames->PasteFrame(0);
+  ASSERT_EQ(m.Frames->Count(), 3);
+  EXPECT_EQ(m.Frames->Frame(0).Name(), "walk2");
+  EXPECT_EQ(m.Frames->Frame(0).Get(3), m.Frames->Frame(2).Get(3));
+  EXPECT_EQ(m.Frames->Frame(0).PivotCount(), m.Objects->Count());
+  m.Frames->InsertFrameCopy(0, 3);
+  EXPECT_EQ(m.Frames->Count(), 4);
+
+  AddScene(m, "walk", 1);
+  AddScene(m, "run", 1);
+  EXPECT_TRUE(m.Frames->MoveScene(2, 0));
+  EXPECT_EQ(m.Frames->SceneName(0), "run");
+  EXPECT_EQ(m.Frames->FrameIndex(&m.Frames->Scene(1)), 1);
+  m.Frames->SetUniqueSceneName(2, "w4a-l k!");
+  EXPECT_EQ(m.Frames->SceneName(2), "wall");  // "walk" is the scene before
+  m.Frames->SetUniqueSceneName(1, "wall");
+  EXPECT_EQ(m.Frames->SceneName(1), "walm");  // "wall" is the scene after
+  m.Frames->SetUniqueSceneName(1, "123");
+  EXPECT_EQ(m.Frames->SceneName(1), "walm");  // no letters: unchanged
+  m.Frames->SetUniqueSceneName(0, "abcdefghijklmnopq");
+  EXPECT_EQ(m.Frames->SceneName(0), "abcdefghijklm");
+  m.Frames->RenameScene(1, "jump9");
+  EXPECT_EQ(m.Frames->Scene(1).Frame(2).Name(), "jump3");
+}
+
+TEST(MdlFramesTest, VerticesAddedToEveryFrame) {
+  TMDL m;
+  MakeTwoBoxes(m, 3);
+  m.Frames->AddVertexToAll(TFrameVertex{1, 2, 3, 4});
+  m.Frames->DuplicateVertexInAll(2);
+  for (int k = 0; k < 3; ++k) {
+    ASSERT_EQ(m.Frames->Frame(k).Count(), 18);
+    EXPECT_EQ(m.Frames->Frame(k).Get(16), (TFrameVertex{1, 2, 3, 4}));
+    EXPECT_EQ(m.Frames->Frame(k).Get(17), m.Frames->Frame(k).Get(2));
+  }
+}
