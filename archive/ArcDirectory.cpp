@@ -49,26 +49,23 @@ namespace {
 
 unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
-// Where the file-name part of a stored name begins: after the last "\" or
-// ":" (names are turned to backslashes before they are split).
-size_t FileNameStart(const std::string& full) {
-  size_t p = full.find_last_of("\\:");
-  return p == std::string::npos ? 0 : p + 1;
-}
-
-// One row from a stored name; `pak` names are "/"-separated.
+// One row from a stored name. The name is split as the viewer splits it:
+// a PAK name is "/"-separated and turned to backslashes first, so both
+// characters end its directory part; a GOB name only splits at backslashes.
+// A ":" ends the directory part too, as a drive would. The PAK's Path shows
+// "/" again; the GOB's is kept as stored.
 TArchiveEntryRow MakeRow(std::string stored, int32_t offset, int32_t length, bool pak) {
   TArchiveEntryRow row;
-  std::string full = pak ? ReplaceChar(stored, '/', '\\') : stored;
-  size_t nameStart = FileNameStart(full);
-  std::string fileName = full.substr(nameStart);
-  size_t dot = fileName.find_last_of('.');
-  row.Type = dot == std::string::npos ? std::string() : fileName.substr(dot + 1);
+  size_t cut = stored.find_last_of(pak ? "/\\:" : "\\:");
+  size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
+  size_t dot = stored.find_last_of('.');
+  if (dot != std::string::npos && dot < nameStart) dot = std::string::npos;
+  if (dot != std::string::npos) row.Type.assign(stored, dot + 1);
   row.Size = std::to_string(length);
-  row.Path = full.substr(0, nameStart);
-  if (pak) row.Path = ReplaceChar(row.Path, '\\', '/');
+  row.Path.assign(stored, 0, nameStart);
+  if (pak) std::replace(row.Path.begin(), row.Path.end(), '\\', '/');
   row.Offset = std::to_string(offset);
-  row.Name = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+  row.Name.assign(stored, nameStart, (dot == std::string::npos ? stored.size() : dot) - nameStart);
   row.StoredName = std::move(stored);
   return row;
 }

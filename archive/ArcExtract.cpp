@@ -27,7 +27,10 @@ std::string LowerCase(const std::string& s) {
 // member without extension gets no trailing ".".
 std::string TargetFileName(const TArchiveEntryRow& row) {
   std::string name = LowerCase(row.Name);
-  if (!row.Type.empty()) name += "." + LowerCase(row.Type);
+  if (!row.Type.empty()) {
+    name += '.';
+    name += LowerCase(row.Type);
+  }
   return name;
 }
 
