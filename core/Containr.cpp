@@ -14,6 +14,17 @@ namespace {
 const bool CollectionRegistered = (RegisterStreamable(TCollection::StreamableClass), true);
 
 [[noreturn]] void RaiseDuplicate() { throw EContainerError("Container error: 0"); }
+
+// Makes every container among the items (at any depth) own what it holds,
+// so that freeing the items frees everything a failed load made.
+void OwnNestedItems(TContainer& c) {
+  for (int i = 0; i < c.Count(); ++i) {
+    if (auto* inner = dynamic_cast<TContainer*>(c.Get(i))) {
+      OwnNestedItems(*inner);
+      inner->SetOwnsItems(true);
+    }
+  }
+}
 }  // namespace
 
 // ---- streaming -----------------------------------------------------------------
@@ -42,8 +53,9 @@ void TContainer::Load(TFilter& filter) {
       }
     });
   } catch (...) {
-    // Items this load created and a non-owning container holds would be
-    // lost with the half-loaded container: free them here.
+    // Everything this load created is garbage now. A non-owning container
+    // (here or among the items) would lose its items with it: free them.
+    OwnNestedItems(*this);
     if (!OwnsItems_) {
       std::vector<TStreamable*> made;
       for (int i = 0; i < Count(); ++i) made.push_back(Get(i));

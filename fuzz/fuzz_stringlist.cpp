@@ -45,17 +45,19 @@ void ReadShortStrings(TStream& s) {
   }
 }
 
+// A loaded container may not own its items (nor its containers theirs);
+// hand them all over so that dropping the object frees everything.
+void OwnAll(TContainer& c) {
+  for (int i = 0; i < c.Count(); ++i)
+    if (auto* inner = dynamic_cast<TContainer*>(c.Get(i))) OwnAll(*inner);
+  c.SetOwnsItems(true);
+}
+
 void ReadObjects(TFilter& f) {
   try {
     for (int i = 0; i < 64; ++i) {
       auto obj = f.ReadObject();
-      if (auto* c = dynamic_cast<TContainer*>(obj.get())) {
-        // A loaded container holds items it may not own; free them here.
-        if (!c->OwnsItems()) {
-          c->SetOwnsItems(true);
-          c->FreeAll();
-        }
-      }
+      if (auto* c = dynamic_cast<TContainer*>(obj.get())) OwnAll(*c);
     }
   } catch (const EStreamError&) {
   } catch (const EContainerError&) {

@@ -578,3 +578,20 @@ TEST_F(ContainerTest, NestingIsFollowedOnlySoDeep) {
   EXPECT_EQ(depth, 200);
   EXPECT_THROW(Loaded(nested(100000)), EStreamableException);
 }
+
+TEST_F(ContainerTest, FailedLoadFreesWhatNestedNonOwningContainersHeld) {
+  TMemoryStream m;
+  {
+    TFilter f(&m);
+    WriteShortString(f, "TCollection");
+    for (uint8_t option : {0, 0, 0, 0}) WriteU8(f, option);  // not owning
+    WriteI32LE(f, 2);  // but only one item follows
+    TNumList inner;  // not owning either
+    TNum a(1), b(2);
+    inner.Add(&a);
+    inner.Add(&b);
+    f.WriteObject(inner);
+  }
+  EXPECT_THROW(Loaded(m.Bytes()), EReadError);
+  EXPECT_EQ(TNum::Live, 0);
+}
