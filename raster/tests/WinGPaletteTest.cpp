@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "core/Streams.h"
 
@@ -81,8 +82,10 @@ TEST(WinGPalette, SetColorsTurnsSystemColoursOffAndBlanksTheRest) {
   EXPECT_EQ(p.Count(), 3);
   EXPECT_EQ(p.GetColor(2), MakeRGBQuad(1, 2, 3));
   for (int i = 3; i < 256; ++i) EXPECT_EQ(p.GetEntry(i), (TPaletteEntry{0, 0, 0, kPaletteNoCollapse})) << i;
-  p.SetColors(colors, 1000);  // clamped, reads no further than 256 entries would
+  const std::vector<TRGBQuad> many(1000, kRed);
+  p.SetColors(many.data(), 1000);  // at most 256 are taken
   EXPECT_EQ(p.Count(), 256);
+  EXPECT_EQ(p.GetColor(255), kRed);
 }
 
 TEST(WinGPalette, SystemPaletteHoldsTwentyDistinctStaticColours) {
