@@ -2,6 +2,36 @@
 
 #include <cmath>
 
+namespace {
+
+bool IsIdentity(const TMatrix& m) {
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c)
+      if (m(r, c) != (r == c ? 1.0f : 0.0f)) return false;
+  return true;
+}
+
+// Invert() of the identity is the identity, and multiplying by it changes
+// no bit: most pivots sit on identities, so these skip the arithmetic.
+TMatrix InverseOf(const TMatrix& m) { return IsIdentity(m) ? TMatrix::Identity() : Invert(m); }
+
+TMatrix Product(const TMatrix& a, const TMatrix& b) {
+  if (IsIdentity(a)) return b;
+  if (IsIdentity(b)) return a;
+  return Multiply(a, b);
+}
+
+// The channels Decompose gives for the identity, taken from it once.
+struct TIdentityChannels {
+  float V[9];
+  TIdentityChannels() {
+    TMatrix residual;
+    Decompose(TMatrix::Identity(), V[0], V[1], V[2], V[3], V[4], V[5], V[6], V[7], V[8], residual);
+  }
+};
+
+}  // namespace
+
 TPivot::TPivot()
     : Matrix_(TMatrix::Identity()), LocalMatrix_(TMatrix::Identity()), DeltaMatrix_(TMatrix::Identity()) {}
 
@@ -13,9 +43,16 @@ float TPivot::ClampScale(float v) {
 
 void TPivot::Update() {
   TMatrix previous = Matrix_;
-  Matrix_ = Multiply(LocalMatrix_, BuildTransform(Rotation_[0], Rotation_[1], Rotation_[2], Scale_[0], Scale_[1],
-                                                  Scale_[2], Translation_[0], Translation_[1], Translation_[2]));
-  DeltaMatrix_ = Multiply(Matrix_, Invert(previous));
+  // Without rotation or scaling the transform is a plain translation (the
+  // same values; at most the sign of a zero differs).
+  const bool plain = Rotation_[0] == 0 && Rotation_[1] == 0 && Rotation_[2] == 0 && Scale_[0] == 1 &&
+                     Scale_[1] == 1 && Scale_[2] == 1;
+  const TMatrix transform =
+      plain ? TranslationMatrix(Translation_[0], Translation_[1], Translation_[2])
+            : BuildTransform(Rotation_[0], Rotation_[1], Rotation_[2], Scale_[0], Scale_[1], Scale_[2],
+                             Translation_[0], Translation_[1], Translation_[2]);
+  Matrix_ = Product(LocalMatrix_, transform);
+  DeltaMatrix_ = Product(Matrix_, InverseOf(previous));
 }
 
 void TPivot::Changed() {
@@ -69,9 +106,19 @@ void TPivot::SetLocalMatrix(const TMatrix& m) {
 
 void TPivot::Reparent(const TMatrix& m) {
   LocalMatrix_ = m;
-  TMatrix residual;
-  Decompose(Multiply(Invert(m), Matrix_), Rotation_[0], Rotation_[1], Rotation_[2], Scale_[0], Scale_[1],
-            Scale_[2], Translation_[0], Translation_[1], Translation_[2], residual);
+  const TMatrix relative = Product(InverseOf(m), Matrix_);
+  if (IsIdentity(relative)) {
+    static const TIdentityChannels identity;
+    for (int k = 0; k < 3; ++k) {
+      Rotation_[k] = identity.V[k];
+      Scale_[k] = identity.V[3 + k];
+      Translation_[k] = identity.V[6 + k];
+    }
+  } else {
+    TMatrix residual;
+    Decompose(relative, Rotation_[0], Rotation_[1], Rotation_[2], Scale_[0], Scale_[1], Scale_[2],
+              Translation_[0], Translation_[1], Translation_[2], residual);
+  }
   Update();
   Changed();
 }
