@@ -161,6 +161,13 @@ void TWinGBitmap::SaveToClipboardFormat() const {
 
 namespace {
 
+// Fields of the 14-byte file header.
+constexpr int kFileType = 0;
+constexpr int kFileSize = 2;
+constexpr int kFileReserved1 = 6;
+constexpr int kFileReserved2 = 8;
+constexpr int kFileBitsOffset = 10;
+
 // Info headers of later versions begin with the same 40 bytes; their extra
 // fields (masks, colour space) mean nothing for an 8-bit palettised picture
 // and are skipped.
@@ -174,9 +181,10 @@ void TWinGBitmap::LoadFromStream(TStream& stream) {
   uint8_t fileHeader[kBitmapFileHeaderSize];
   if (stream.Read(fileHeader, kBitmapFileHeaderSize) != kBitmapFileHeaderSize)
     throw EBitmapFormatError("Hit end of stream while reading bitmap file header");
-  if (GetU16LE(fileHeader) != kBitmapFileType || GetU16LE(fileHeader + 6) != 0 || GetU16LE(fileHeader + 8) != 0)
+  if (GetU16LE(fileHeader + kFileType) != kBitmapFileType || GetU16LE(fileHeader + kFileReserved1) != 0 ||
+      GetU16LE(fileHeader + kFileReserved2) != 0)
     throw EBitmapFormatError("Unable to load bitmap, Corrupt bitmap file header");
-  const int64_t dataOffset = GetU32LE(fileHeader + 10);
+  const int64_t dataOffset = GetU32LE(fileHeader + kFileBitsOffset);
 
   uint8_t infoBytes[kBitmapInfoHeaderSize];
   if (stream.Read(infoBytes, kBitmapInfoHeaderSize) != kBitmapInfoHeaderSize)
@@ -234,11 +242,11 @@ void TWinGBitmap::LoadFromStream(TStream& stream) {
 
 void TWinGBitmap::SaveToStream(TStream& stream) const {
   uint8_t head[kBitmapBitsOffset];
-  PutU16LE(head, kBitmapFileType);
-  PutU32LE(head + 2, static_cast<uint32_t>(Bits_.size() + kBitmapBitsOffset));
-  PutU16LE(head + 6, 0);
-  PutU16LE(head + 8, 0);
-  PutU32LE(head + 10, kBitmapBitsOffset);
+  PutU16LE(head + kFileType, kBitmapFileType);
+  PutU32LE(head + kFileSize, static_cast<uint32_t>(Bits_.size() + kBitmapBitsOffset));
+  PutU16LE(head + kFileReserved1, 0);
+  PutU16LE(head + kFileReserved2, 0);
+  PutU32LE(head + kFileBitsOffset, kBitmapBitsOffset);
   TBitmapInfoHeader info = Header_;
   // The file always carries all 256 colours; a count beyond that would make
   // the file unreadable elsewhere.
