@@ -44,12 +44,10 @@ void TContainer::Load(TFilter& filter) {
       for (int32_t i = 0; i < count; ++i) {
         std::unique_ptr<TStreamable> item(ReadItem(filter));
         TStreamable* raw = item.get();
-        // With dupFreeError a rejected item is freed by Add itself.
+        // Under dupFreeError Add frees an item it rejects; any other item it
+        // does not take (a dropped duplicate) was made here and is freed here.
         if (Duplicates_ == dupFreeError) item.release();
-        if (Add(raw) >= 0) {
-          item.release();
-        }
-        // A dropped duplicate was made here and nobody else has it.
+        if (Add(raw) >= 0) item.release();
       }
     });
   } catch (...) {
