@@ -86,7 +86,8 @@ void TMDL::LoadFromStream(TStream& stream) {
   p.SetPosition(70);
   p.SetDescription("Loading Extention Header...");
   bool reconstruct = true;
-  if (filer.LoadExtensionHeader()) {
+  filer.ExtensionFound = filer.LoadExtensionHeader();
+  if (filer.ExtensionFound) {
     try {
       p.SetDescription("Loading Skin Names...");
       if (filer.MoreData()) Skins->LoadNames(filer);

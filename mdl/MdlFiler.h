@@ -55,6 +55,8 @@ public:
   int32_t Version = 6;
   int32_t NumVerts = 0;
   int32_t ExtVersion = 4;
+  // Whether the last file loaded carried the extension marker.
+  bool ExtensionFound = false;
 
   // Header values back to those of an empty model.
   void ClearValues();
