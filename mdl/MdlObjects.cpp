@@ -183,16 +183,21 @@ TVector TMDLObject::Bounds(int f) {
 
 TVector TMDLObject::CentreOfCollected(int f) {
   TMDLFrame& frame = Model->Frames->Frame(f);
-  TVector mn = MakeVector(9999999, 9999999, 9999999), mx = MakeVector(-9999999, -9999999, -9999999);
+  // The comparisons of MinVector/MaxVector (ties keep the running value),
+  // written out: this runs for every vertex of every frame on reconstruction.
+  float mn[3] = {9999999, 9999999, 9999999}, mx[3] = {-9999999, -9999999, -9999999};
+  const TFrameVertex* items = frame.Data();
+  const int count = frame.Count();
   for (int32_t v : VertexIndices) {
-    if (v >= frame.Count()) continue;
-    const TFrameVertex& fv = frame.Item(v);
-    TVector p = MakeVector(fv.X, fv.Y, fv.Z);
-    mn = MinVector(p, mn);
-    mx = MaxVector(p, mx);
+    if (v >= count) continue;
+    const float p[3] = {items[v].X, items[v].Y, items[v].Z};
+    for (int k = 0; k < 3; ++k) {
+      mn[k] = p[k] < mn[k] ? p[k] : mn[k];
+      mx[k] = p[k] > mx[k] ? p[k] : mx[k];
+    }
   }
   TVector sum, centre;
-  ::Add(mn, mx, sum);
+  ::Add(MakeVector(mn[0], mn[1], mn[2]), MakeVector(mx[0], mx[1], mx[2]), sum);
   ::Scale(sum, 0.5, centre);
   centre.w = 1;
   return centre;
