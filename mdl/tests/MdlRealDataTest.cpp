@@ -164,3 +164,23 @@ TEST(MdlRealDataTest, DamagedHeadersAndCountsAreRefusedCleanly) {
     }
   }
 }
+
+TEST(MdlRealDataTest, RecomputedNormalsAgreeWithTheGamesOwnModels) {
+  // The game's tools chose these normals from the same table: a wrong table
+  // or a wrong search would disagree almost everywhere.
+  const fs::path dir = fs::path(TESSEL_DATA_DIR) / "quake" / "models";
+  for (const char* name : {"sg_knight.mdl", "oq_player.mdl", "oq_missile.mdl"}) {
+    if (!fs::exists(dir / name)) GTEST_SKIP() << "missing " << (dir / name).string();
+    TMDL m;
+    m.LoadFromFile((dir / name).string());
+    long same = 0, total = 0;
+    for (int k = 0; k < m.Frames->Count(); ++k) {
+      TMDLFrame& f = m.Frames->Frame(k);
+      std::vector<int32_t> stored;
+      for (int i = 0; i < f.Count(); ++i) stored.push_back(f.Get(i).NormalIndex);
+      f.CalculateNormals();
+      for (int i = 0; i < f.Count(); ++i, ++total) same += stored[static_cast<size_t>(i)] == f.Get(i).NormalIndex;
+    }
+    EXPECT_GE(static_cast<double>(same) / static_cast<double>(total), 0.99) << name;
+  }
+}
