@@ -1,0 +1,62 @@
+#pragma once
+// The neutral structure every geometry exchange format reads into and writes
+// from: a growable list of loose triangles, each with its three corners.
+
+#include <cstdint>
+#include <memory>
+
+#include "core/Exception.h"
+
+// Raised for every error of the exchange formats; the caller shows the text.
+TESSEL_DECLARE_EXCEPTION(EImportExportError, Exception);
+
+// Most triangles and vertices an import may produce: what a model can hold.
+constexpr int kMaxImportTriangles = 40000;
+constexpr int kMaxImportVertices = 40000;
+
+// One corner: components 0, 1, 2 are the model's frame x, y, z. The fourth
+// word has no meaning in the exchange; writers may leave anything there and
+// no reader looks at it.
+struct TStoreVertex {
+  float V[4] = {0, 0, 0, 0};
+  float& operator[](int i) { return V[i]; }
+  float operator[](int i) const { return V[i]; }
+};
+
+struct TStoreTriangle {
+  TStoreVertex C[3];
+  TStoreVertex& operator[](int i) { return C[i]; }
+  const TStoreVertex& operator[](int i) const { return C[i]; }
+};
+
+static_assert(sizeof(TStoreVertex) == 16, "a corner record is four 32-bit words");
+static_assert(sizeof(TStoreTriangle) == 48, "a triangle record is three corners");
+
+class TTriangleStore {
+public:
+  // The array grows in whole blocks so formats can append one triangle at a
+  // time without a reallocation each.
+  static constexpr int kGrowBlock = 1000;
+
+  TTriangleStore() = default;
+  virtual ~TTriangleStore() = default;
+  TTriangleStore(const TTriangleStore&) = delete;
+  TTriangleStore& operator=(const TTriangleStore&) = delete;
+
+  int Count() const { return Count_; }
+  int Capacity() const { return Capacity_; }
+  // Sets the count, growing the array when needed; records below the old
+  // count survive and the array never shrinks. A negative count is taken
+  // as 0.
+  void SetCount(int n);
+  // Record i, for 0 <= i < Count() (not range-checked).
+  TStoreTriangle* Triangle(int i) { return Triangles_.get() + i; }
+  const TStoreTriangle* Triangle(int i) const { return Triangles_.get() + i; }
+  // Appends one triangle with every corner zeroed and returns it.
+  TStoreTriangle& AddTriangle();
+
+private:
+  std::unique_ptr<TStoreTriangle[]> Triangles_;
+  int Capacity_ = 0;
+  int Count_ = 0;
+};
