@@ -30,6 +30,10 @@ public:
   void SaveToFile(const std::string& name, bool withExtension);
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream, bool withExtension);
+  // Appends the model in `fileName`: its skins beside this model's, its
+  // mesh and objects, and its first frame's positions in every frame
+  // (mdl/MdlMerge.cpp). Refused with EMDLError over the model limits.
+  void Merge(const std::string& fileName);
 
   std::unique_ptr<TMDLBitmapList> Skins;
   std::string FileName;

@@ -12,6 +12,14 @@
 
 class TMDLFiler;
 
+// The box of positions that the running comparisons `v < min ? v : min` and
+// `v > max ? v : max` give, starting from the values in `mn` and `mx`: ties
+// and NaNs keep the running value, so the first of equal candidates wins.
+// Over all `count` items, or over the listed indices (those outside
+// 0..count-1 are skipped).
+void FoldBounds(const TFrameVertex* items, int count, float mn[3], float mx[3]);
+void FoldBounds(const TFrameVertex* items, int count, const int32_t* indices, size_t n, float mn[3], float mx[3]);
+
 class TMDLFrame : public TMDLSection {
 public:
   explicit TMDLFrame(TMDL* model);
@@ -51,6 +59,18 @@ public:
   // vertices whose normal changed.
   int CalculateNormals();
   double AverageTriangleArea() const;
+
+  // Geometry exchange (mdl/MdlMerge.cpp). ImportFrame fills this frame from
+  // a triangle file and tells whether the positions changed; a frame named
+  // "base" rebuilds the mesh from the file instead (ImportBase).
+  bool ImportFrame(const std::string& fileName);
+  void ImportBase();
+  void ExportFrame(const std::string& fileName);
+  // Projects this frame sideways onto the skin: front view on the left
+  // half, back view on the right.
+  void MapSkin();
+  // Turns the skin layout into a flat two-sided "base" frame.
+  void RebuildFromSkin();
 
   TFrameVertex BBoxMin;
   TFrameVertex BBoxMax;

@@ -15,6 +15,8 @@
 #include "raster/WinGPalette.h"
 
 class TMDLFiler;
+class TStream;
+class TWinGCanvas;
 
 class TMDLBitmap : public TMDLSection {
 public:
@@ -39,6 +41,32 @@ public:
   // The display colour map of this skin, made by DisplayImage.
   const TColormap& ShadeTable();
 
+  // Painting, copying and resizing (mdl/SkinImage.cpp). Painting is clipped
+  // to the image and keeps ColorCount right pixel by pixel.
+  // Paints the pen square at (x, y).
+  void SetPixel(int x, int y, uint8_t color);
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
+  void FloodFill(int x, int y, uint8_t color);
+  void ReplaceColor(uint8_t oldColor, uint8_t newColor);
+  // Moves every pixel to the nearest game colour outside `excluded`.
+  void RestrictColors(const TColorSet& excluded);
+  void SaveImageToStream(TStream& stream);
+  // Reads a picture from the stream's start and stretches it over the skin.
+  void LoadScaled(TStream& stream);
+  // Stretches a picture in game palette indices over the whole skin.
+  void StretchFrom(const TWinGBitmap& image);
+  // The picture stretched to the new size (the width rounded up to a
+  // multiple of 4).
+  void Resize(int width, int height);
+  void Assign(const TMDLBitmap& skin);
+  void ImportPicture(const std::string& fileName);
+  void ExportPicture(const std::string& fileName);
+  void Draw(TWinGCanvas& canvas, const TRect& rect);
+  // Widens this skin by `other`, front halves together and back halves
+  // together: [this front | other front | this back | other back].
+  void AppendSkin(const TMDLBitmap& other);
+
   bool ColorMapValid = false;
   std::array<int32_t, 256> ColorCount{};
   uint8_t Gamma = 0;
@@ -59,6 +87,10 @@ private:
   // Made on first use: most skins are never shown.
   std::unique_ptr<TColormap> ShadeTable_;
 };
+
+// Brings a picture into game palette indices: each colour to the nearest
+// game colour, unless the picture already has the game's colour table.
+void RemapToGamePalette(TWinGBitmap& image);
 
 class TMDLBitmapGroup : public TMDLSection {
 public:
@@ -107,6 +139,12 @@ public:
   void PutSkin(int at, std::unique_ptr<TMDLBitmap> skin);
   void MoveSkin(int from, int to);
   void EnsureSkin();
+  // Scales the skin vertices and resizes every skin (mdl/SkinImage.cpp).
+  void Resize(int width, int height);
+  // Draws the triangle outlines into flat skin k.
+  void PaintTriangles(int k);
+  // Gives every connected piece of the mesh its own block of the skin.
+  void RearrangeObjectSkins();
 
   void Load(TMDLFiler& filer);
   void Save(TMDLFiler& filer);
