@@ -134,33 +134,46 @@ void TMDLBitmap::FloodFill(int x, int y, uint8_t color) {
   // goes, and none at a nesting depth of kFloodDepth or more.
   struct TStep {
     int32_t X, Y;
+    uint8_t* P;
     int32_t Next;  // the neighbour to try next, 0..3
   };
-  static constexpr int kDX[4] = {0, -1, 0, 1};
-  static constexpr int kDY[4] = {1, 0, -1, 0};
-  std::vector<TStep> stack;
-  stack.reserve(kFloodDepth);
-  int32_t filled = 0;
-  Image.ScanLine(y)[x] = color;
-  ++filled;
-  stack.push_back({x, y, 0});
   const int w = Width, h = Height;
-  while (!stack.empty()) {
-    TStep& s = stack.back();
-    if (s.Next == 4) {
-      stack.pop_back();
+  uint8_t* const top = Image.ScanLine(0);
+  // Rows are stored bottom-up, so the row below is `down` bytes away.
+  const ptrdiff_t down = h > 1 ? Image.ScanLine(1) - top : 0;
+  std::vector<TStep> stack(kFloodDepth);
+  int depth = 0;
+  int32_t filled = 1;
+  stack[0] = TStep{x, y, top + y * down + x, 0};
+  *stack[0].P = color;
+  depth = 1;
+  // Neighbours in visiting order: below, left, above, right.
+  const int nxStep[4] = {0, -1, 0, 1};
+  const int nyStep[4] = {1, 0, -1, 0};
+  const ptrdiff_t pStep[4] = {down, -1, -down, 1};
+  while (depth > 0) {
+    // A step at the deepest level can visit nothing more.
+    if (depth + 1 >= kFloodDepth) {
+      --depth;
       continue;
     }
-    const int nx = s.X + kDX[s.Next], ny = s.Y + kDY[s.Next];
-    ++s.Next;
-    // The visit would be at depth stack.size() + 1.
-    if (static_cast<int>(stack.size()) + 1 >= kFloodDepth) continue;
-    if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
-    uint8_t& p = Image.ScanLine(ny)[nx];
-    if (p != old) continue;
-    p = color;
-    ++filled;
-    stack.push_back({nx, ny, 0});
+    TStep& s = stack[static_cast<size_t>(depth - 1)];
+    bool pushed = false;
+    while (s.Next < 4) {
+      const int k = s.Next++;
+      const int nx = s.X + nxStep[k], ny = s.Y + nyStep[k];
+      if (static_cast<unsigned>(nx) >= static_cast<unsigned>(w) ||
+          static_cast<unsigned>(ny) >= static_cast<unsigned>(h))
+        continue;
+      uint8_t* const np = s.P + pStep[k];
+      if (*np != old) continue;
+      *np = color;
+      ++filled;
+      stack[static_cast<size_t>(depth++)] = TStep{nx, ny, np, 0};
+      pushed = true;
+      break;
+    }
+    if (!pushed) --depth;
   }
   ColorCount[old] -= filled;
   ColorCount[color] += filled;
@@ -169,8 +182,7 @@ void TMDLBitmap::FloodFill(int x, int y, uint8_t color) {
 void TMDLBitmap::ReplaceColor(uint8_t oldColor, uint8_t newColor) {
   uint8_t* bits = Image.Bits();
   const size_t n = static_cast<size_t>(Image.Stride()) * static_cast<size_t>(std::max(Image.GetHeight(), 0));
-  for (size_t i = 0; i < n; ++i)
-    if (bits[i] == oldColor) bits[i] = newColor;
+  for (size_t i = 0; i < n; ++i) bits[i] = bits[i] == oldColor ? newColor : bits[i];
   RecountColors();
 }
 
