@@ -74,22 +74,48 @@ private:
 
   // ---- lines: CR LF, LF and CR each end one line ----
 
+  // Reads the next line into Line_: a view into the read buffer when the line
+  // lies wholly inside it, else into Spill_. The view lasts until the next
+  // read.
   void ReadLine() {
     if (LineCounter_ < INT32_MAX) ++LineCounter_;
-    Line_.clear();
+    if (Exhausted()) {
+      Line_ = {};
+      return;
+    }
+    bool spilled = false;
     for (;;) {
-      if (Exhausted()) return;
       const uint8_t* start = Buffer_ + Pos_;
       const uint8_t* end = Buffer_ + Len_;
       const uint8_t* p = start;
       while (p < end && *p != LF && *p != CR) ++p;
-      Line_.append(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start));
+      const std::string_view part(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start));
       Pos_ = static_cast<size_t>(p - Buffer_);
-      if (p == end) continue;
+      if (p == end) {
+        // The line goes on in the next block (or the input ends here).
+        if (!spilled) Spill_.clear();
+        Spill_.append(part);
+        spilled = true;
+        if (Exhausted()) break;
+        continue;
+      }
       ++Pos_;
-      if (*p == CR && !Exhausted() && Buffer_[Pos_] == LF) ++Pos_;
-      return;
+      const bool checkForLF = *p == CR;
+      if (checkForLF && Pos_ == Len_) {
+        // Looking for the LF refills the buffer: keep the line first.
+        if (!spilled) Spill_.clear();
+        Spill_.append(part);
+        spilled = true;
+      } else if (spilled) {
+        Spill_.append(part);
+      } else {
+        Line_ = part;
+      }
+      if (checkForLF && !Exhausted() && Buffer_[Pos_] == LF) ++Pos_;
+      if (!spilled) return;
+      break;
     }
+    Line_ = Spill_;
   }
 
   // ---- groups ----
@@ -105,7 +131,8 @@ private:
     ReadLine();
     if (!IsTextGroup(Code_))
       while (Line_.empty() && !Exhausted()) ReadLine();
-    Value_.swap(Line_);
+    // Copied: the read-ahead below may move the buffer under the view.
+    Value_.assign(Line_);
     ReadLine();
   }
 
@@ -176,7 +203,8 @@ private:
   bool Exhausted_ = false;
 
   int32_t LineCounter_ = 0;
-  std::string Line_;
+  std::string_view Line_;
+  std::string Spill_;
   int32_t Code_ = 0;
   std::string Value_;
   bool Pending_ = false;

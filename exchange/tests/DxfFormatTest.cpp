@@ -115,6 +115,30 @@ TEST(DxfImport, LineEndsBlanksAndLayoutVariants) {
        "number notations");
 }
 
+TEST(DxfImport, LinesSplitAcrossReadBlocks) {
+  // Shifting the whole file by a comment of growing length moves every line
+  // end, CR LF pairs included, across the reader's block boundaries.
+  TGroups faces;
+  for (int i = 0; i < 150; ++i) {
+    const TGroups f = Face({{i + 0.125, -i * 0.5, 3.75}, {4, 5.5, i * 0.25}, {7, i + 0.5, 9}, {1, 2, 3}});
+    faces.insert(faces.end(), f.begin(), f.end());
+  }
+  for (const std::string eol : {"\r\n", "\n", "\r"}) {
+    TTriangleStore reference;
+    Import(DxfText(Join({kHead, faces, kTail}), eol), reference);
+    ASSERT_EQ(reference.Count(), 300);
+    for (int shift = 0; shift < 40; ++shift) {
+      TTriangleStore store;
+      Import(DxfText(Join({{{"999", std::string(size_t(shift), 'c')}}, kHead, faces, kTail}), eol), store);
+      ASSERT_EQ(store.Count(), 300) << shift;
+      for (int i = 0; i < 300; ++i)
+        for (int c = 0; c < 3; ++c)
+          for (int k = 0; k < 3; ++k)
+            ASSERT_EQ((*store.Triangle(i))[c][k], (*reference.Triangle(i))[c][k]) << shift << " " << i;
+    }
+  }
+}
+
 TEST(DxfImport, TextGroupsMayHaveEmptyValuesWhateverTheLineEnds) {
   // An empty text value must not swallow the next line, with any line end.
   for (const std::string eol : {"\r\n", "\n", "\r"}) {
