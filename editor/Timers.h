@@ -12,7 +12,7 @@
 
 #include "core/Containr.h"
 #include "core/Exception.h"
-#include "raster/WinGSurface.h"  // TTickSource, SteadyTickCount, TicksBetween
+#include "core/TickCount.h"
 
 TESSEL_DECLARE_EXCEPTION(ETimerPoolError, Exception);
 

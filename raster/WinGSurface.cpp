@@ -1,16 +1,9 @@
 #include "raster/WinGSurface.h"
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
 
 #include "core/Format.h"
-
-uint32_t SteadyTickCount() {
-  using namespace std::chrono;
-  const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-  return static_cast<uint32_t>(static_cast<uint64_t>(ms));
-}
 
 TRect UnionRect(const TRect& a, const TRect& b) {
   const bool aEmpty = a.Left >= a.Right || a.Top >= a.Bottom;
