@@ -145,18 +145,24 @@ void TMDL::Merge(const std::string& fileName) {
     const uint16_t o = other->Vertices->ObjectIndex(i);
     Vertices->Add(v, o == kNoObject ? kNoObject : static_cast<uint16_t>(O + o - 1));
   }
+  // The light normals every frame needs once the mesh is merged. Old and
+  // new vertices share no triangle, so each part's normals are those of its
+  // own mesh: this model's are worked out per frame before the other's
+  // triangles arrive, the other's once, on its first frame, for all frames.
+  for (int f = 0; f < Frames->Count(); ++f) Frames->Frame(f).CalculateNormals();
+  TMDLFrame& source = other->Frames->Frame(0);
+  source.CalculateNormals();
+
   for (int i = 0; i < otherT; ++i) {
     TTriangle t = other->Triangles->Get(i);
     for (int c = 0; c < 3; ++c) t.Vertex[c] += V;
     Triangles->Add(t);
   }
 
-  TMDLFrame& source = other->Frames->Frame(0);
   for (int f = 0; f < Frames->Count(); ++f) {
     TMDLFrame& frame = Frames->Frame(f);
     frame.SetCount(V + otherV);
     for (int i = 0; i < otherV; ++i) frame.Put(V + i, i < source.Count() ? source.Get(i) : TFrameVertex{});
-    frame.CalculateNormals();
     frame.ComputeBoundingBox();
   }
 

@@ -129,6 +129,14 @@ TEST_F(MdlMergeTest, MergeAppendsMeshSkinsFramesAndObjects) {
     ASSERT_EQ(m.Frames->Frame(f).Count(), 32);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(m.Frames->Frame(f).Get(16 + i).X, reloaded.Frames->Frame(0).Get(i).X);
   }
+  // The light normals are those of the merged mesh in every frame.
+  for (int f = 0; f < m.Frames->Count(); ++f) {
+    TMDLFrame& frame = m.Frames->Frame(f);
+    std::vector<int32_t> kept;
+    for (int i = 0; i < frame.Count(); ++i) kept.push_back(frame.Get(i).NormalIndex);
+    frame.CalculateNormals();
+    for (int i = 0; i < frame.Count(); ++i) EXPECT_EQ(frame.Get(i).NormalIndex, kept[static_cast<size_t>(i)]) << f;
+  }
   // Objects: the other's 1 and 2 became 3 and 4, with the parent link kept.
   ASSERT_EQ(m.Objects->Count(), O + 2);
   EXPECT_EQ(m.Vertices->ObjectIndex(16), reloaded.Vertices->ObjectIndex(0) + O - 1);
