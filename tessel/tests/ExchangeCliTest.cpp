@@ -1,0 +1,184 @@
+// Runs the built tessel program's geometry and skin exchange commands on
+// models made here, and checks the files they write.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "exchange/TriangleFiler.h"
+#include "mdl/Mdl.h"
+#include "mdl/tests/ModelBuilders.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TRun {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+
+TRun RunTessel(const std::string& args) {
+  const fs::path err = fs::temp_directory_path() / ("tessel_xcli_err_" + std::to_string(::getpid()));
+  TRun r;
+  const std::string cmd = std::string("'") + TESSEL_EXE + "' " + args + " 2>'" + err.string() + "'";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.Out.append(buf, n);
+  const int status = pclose(p);
+  r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream e(err);
+  r.Err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
+  fs::remove(err);
+  return r;
+}
+
+class ExchangeCliTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Dir = fs::temp_directory_path() / ("tessel_xcli_" + std::to_string(::getpid()));
+    fs::create_directories(Dir);
+    TMDL m;
+    testmodel::MakeTwoBoxes(m, 3);
+    m.SaveToFile(P("boxes.mdl"), true);
+  }
+  void TearDown() override { fs::remove_all(Dir); }
+  std::string P(const std::string& name) const { return (Dir / name).string(); }
+  // Quoted for the shell.
+  std::string Q(const std::string& name) const { return "'" + P(name) + "'"; }
+  fs::path Dir;
+};
+
+}  // namespace
+
+TEST_F(ExchangeCliTest, ExportFrameByNumberOrNameAsDxfAndCad) {
+  TRun r = RunTessel("export-frame " + Q("boxes.mdl") + " 1 " + Q("f1.dxf"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Out.find("walk2"), std::string::npos);
+  r = RunTessel("export-frame " + Q("boxes.mdl") + " walk3 " + Q("f3.CAD"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+
+  TMDL m;
+  m.LoadFromFile(P("boxes.mdl"));
+  TTriangleFiler& filer = TTriangleFiler::Instance();
+  filer.ImportFromFile(P("f1.dxf"));
+  ASSERT_EQ(filer.Count(), 24);
+  const TTriangle t = m.Triangles->Get(5);
+  const TFrameVertex v = m.Frames->Frame(1).Get(t.Vertex[2]);
+  EXPECT_NEAR(filer.Triangle(5)->C[2][0], v.X, 1e-5);
+  EXPECT_NEAR(filer.Triangle(5)->C[2][2], v.Z, 1e-5);
+  filer.ImportFromFile(P("f3.CAD"));
+  ASSERT_EQ(filer.Count(), 24);
+  EXPECT_NEAR(filer.Triangle(5)->C[2][0], m.Frames->Frame(2).Get(t.Vertex[2]).X, 0.01);
+}
+
+TEST_F(ExchangeCliTest, ExportFrameRefusesWhatItCannotDo) {
+  EXPECT_EQ(RunTessel("export-frame " + Q("boxes.mdl") + " 0 " + Q("f.3ds")).Status, 2);
+  EXPECT_EQ(RunTessel("export-frame " + Q("boxes.mdl") + " 0").Status, 2);
+  TRun r = RunTessel("export-frame " + Q("boxes.mdl") + " 7 " + Q("f.dxf"));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("no frame 7"), std::string::npos);
+  EXPECT_EQ(RunTessel("export-frame " + Q("boxes.mdl") + " nosuch " + Q("f.dxf")).Status, 1);
+  EXPECT_EQ(RunTessel("export-frame " + Q("absent.mdl") + " 0 " + Q("f.dxf")).Status, 1);
+  EXPECT_FALSE(fs::exists(P("f.dxf")));
+}
+
+TEST_F(ExchangeCliTest, ExportSkinWritesTheSkinsIndices) {
+  TRun r = RunTessel("export-skin " + Q("boxes.mdl") + " 0 " + Q("skin.bmp"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TWinGBitmap b;
+  b.LoadFromFile(P("skin.bmp"));
+  ASSERT_EQ(b.GetWidth(), 8);
+  ASSERT_EQ(b.GetHeight(), 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(b.ScanLine(y)[x], y * 8 + x);
+  EXPECT_EQ(RunTessel("export-skin " + Q("boxes.mdl") + " 1 " + Q("skin2.bmp")).Status, 1);
+  EXPECT_EQ(RunTessel("export-skin " + Q("boxes.mdl") + " 0 " + Q("skin.pcx")).Status, 2);
+  EXPECT_EQ(RunTessel("export-skin " + Q("boxes.mdl") + " x " + Q("skin.bmp")).Status, 2);
+}
+
+TEST_F(ExchangeCliTest, ImportSkinAddsOrReplacesASkin) {
+  // A 4 x 2 picture in game colours, stretched to the model's 8 x 4.
+  TMDLBitmap probe(nullptr);
+  probe.SetSize(4, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) probe.Row(y)[x] = static_cast<uint8_t>(100 + y * 4 + x);
+  probe.ExportPicture(P("pic.bmp"));
+
+  TRun r = RunTessel("import-skin " + Q("boxes.mdl") + " " + Q("pic.bmp") + " -o " + Q("added.mdl"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TMDL m;
+  m.LoadFromFile(P("added.mdl"));
+  ASSERT_EQ(m.Skins->Count(), 2);
+  EXPECT_EQ(m.Skins->Skin(0).Pixel(7, 3), 31);  // the old skin as it was
+  EXPECT_EQ(m.Skins->Skin(1).Width, 8);
+  EXPECT_EQ(m.Skins->Skin(1).Pixel(0, 0), 100);
+  EXPECT_EQ(m.Skins->Skin(1).Pixel(7, 3), 107);
+
+  r = RunTessel("import-skin " + Q("boxes.mdl") + " " + Q("pic.bmp") + " --skin 0 -o " + Q("replaced.mdl"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TMDL n;
+  n.LoadFromFile(P("replaced.mdl"));
+  ASSERT_EQ(n.Skins->Count(), 1);
+  EXPECT_EQ(n.Skins->Skin(0).Pixel(7, 3), 107);
+
+  std::ofstream(P("bad.pcx")) << "not a picture";
+  EXPECT_EQ(RunTessel("import-skin " + Q("boxes.mdl") + " " + Q("bad.pcx") + " -o " + Q("bad.mdl")).Status, 1);
+  EXPECT_FALSE(fs::exists(P("bad.mdl")));
+  EXPECT_EQ(RunTessel("import-skin " + Q("boxes.mdl") + " " + Q("pic.bmp") + " --skin 3 -o " + Q("x.mdl")).Status, 1);
+  EXPECT_EQ(RunTessel("import-skin " + Q("boxes.mdl") + " " + Q("pic.bmp")).Status, 2);
+  EXPECT_EQ(RunTessel("import-skin " + Q("boxes.mdl") + " " + Q("pic.gif") + " -o " + Q("x.mdl")).Status, 2);
+}
+
+TEST_F(ExchangeCliTest, MergeWritesTheMergedModel) {
+  TRun r = RunTessel("merge " + Q("boxes.mdl") + " " + Q("boxes.mdl") + " -o " + Q("merged.mdl"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TMDL m;
+  m.LoadFromFile(P("merged.mdl"));
+  EXPECT_EQ(m.Vertices->Count(), 32);
+  EXPECT_EQ(m.Triangles->Count(), 48);
+  EXPECT_EQ(m.Objects->Count(), 5);
+  EXPECT_EQ(m.Header->SkinWidth, 16);
+  EXPECT_EQ(m.Frames->Count(), 3);
+
+  TMDL empty;
+  empty.Clear();
+  empty.SaveToFile(P("empty.mdl"), true);
+  r = RunTessel("merge " + Q("boxes.mdl") + " " + Q("empty.mdl") + " -o " + Q("m2.mdl"));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("no frame"), std::string::npos) << r.Err;
+  EXPECT_FALSE(fs::exists(P("m2.mdl")));
+  EXPECT_EQ(RunTessel("merge " + Q("boxes.mdl") + " -o " + Q("m3.mdl")).Status, 2);
+}
+
+TEST_F(ExchangeCliTest, NewFromBaseBuildsAModelFromGeometry) {
+  ASSERT_EQ(RunTessel("export-frame " + Q("boxes.mdl") + " 0 " + Q("base.dxf")).Status, 0);
+  TRun r = RunTessel("new-from-base " + Q("base.dxf") + " -o " + Q("new.mdl"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TMDL m;
+  m.LoadFromFile(P("new.mdl"));
+  // Corners that meet are one vertex again: two boxes of 8.
+  EXPECT_EQ(m.Vertices->Count(), 16);
+  EXPECT_EQ(m.Triangles->Count(), 24);
+  EXPECT_EQ(m.Objects->Count(), 3);
+  ASSERT_EQ(m.Frames->Count(), 1);
+  EXPECT_EQ(m.Frames->Frame(0).Name(), "base");
+  ASSERT_EQ(m.Skins->Count(), 1);
+  EXPECT_GT(m.Skins->Skin(0).Width, 0);
+  EXPECT_EQ(m.Skins->Skin(0).Width, m.Header->SkinWidth);
+
+  std::ofstream(P("empty.dxf")) << "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n";
+  r = RunTessel("new-from-base " + Q("empty.dxf") + " -o " + Q("none.mdl"));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("No triangles found in file"), std::string::npos) << r.Err;
+  EXPECT_EQ(RunTessel("new-from-base " + Q("boxes.mdl") + " -o " + Q("none.mdl")).Status, 2);
+  EXPECT_FALSE(fs::exists(P("none.mdl")));
+}
