@@ -380,8 +380,23 @@ void TMDLTriangleList::Save(TMDLFiler& filer) {
 
 namespace {
 
+// A packed coordinate has only 256 values: each axis gets a table holding,
+// for every byte, exactly what UnpackVertex makes of it.
+struct TUnpackTable {
+  float Axis[3][256];
+  explicit TUnpackTable(const TMDLFiler& filer) {
+    for (int b = 0; b < 256; ++b) {
+      const uint8_t bytes[kPackedVertexSize] = {static_cast<uint8_t>(b), static_cast<uint8_t>(b), static_cast<uint8_t>(b), 0};
+      const TFrameVertex v = filer.UnpackVertex(bytes);
+      Axis[0][b] = v.X;
+      Axis[1][b] = v.Y;
+      Axis[2][b] = v.Z;
+    }
+  }
+};
+
 // One frame record: box, name (version 6), packed positions.
-void ReadFrameRecord(TMDLFiler& filer, TMDLFrame& frame) {
+void ReadFrameRecord(TMDLFiler& filer, const TUnpackTable& table, TMDLFrame& frame) {
   TByteReader& r = filer.Reader();
   const int64_t need = 2 * kPackedVertexSize + (filer.Version >= 6 ? kNameSize : 0) +
                        static_cast<int64_t>(filer.NumVerts) * kPackedVertexSize;
@@ -399,7 +414,11 @@ void ReadFrameRecord(TMDLFiler& filer, TMDLFrame& frame) {
   frame.SetCount(filer.NumVerts);
   const uint8_t* p = r.Take(static_cast<size_t>(filer.NumVerts) * kPackedVertexSize);
   TFrameVertex* out = frame.Data();
-  for (int i = 0; i < filer.NumVerts; ++i, p += kPackedVertexSize) out[i] = filer.UnpackVertex(p);
+  const float* tx = table.Axis[0];
+  const float* ty = table.Axis[1];
+  const float* tz = table.Axis[2];
+  for (int i = 0; i < filer.NumVerts; ++i, p += kPackedVertexSize)
+    out[i] = TFrameVertex{tx[p[0]], ty[p[1]], tz[p[2]], ValidNormal(p[3])};
 }
 
 void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, std::vector<uint8_t>& buf) {
@@ -424,6 +443,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
                              static_cast<int64_t>(std::max(filer.NumVerts, 0)) * kPackedVertexSize;
   filer.CheckCount(filer.NumFrames, 4 + recordSize, "frames");
   const int32_t total = filer.NumFrames;
+  const TUnpackTable table(filer);
   TProgressScope progress(0, ">Loading Frame 0");
   int32_t done = 0;
   while (filer.NumFrames > 0) {
@@ -432,7 +452,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
     scene->GroupType = r.I32();
     if (scene->GroupType == 0) {
       auto first = NewFrame();
-      ReadFrameRecord(filer, *first);
+      ReadFrameRecord(filer, table, *first);
       const std::string base = BaseName(first->Name());
       scene->Add(std::move(first));
       --filer.NumFrames;
@@ -460,7 +480,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
         }
         r.Seek(q);
         auto f = NewFrame();
-        ReadFrameRecord(filer, *f);
+        ReadFrameRecord(filer, table, *f);
         scene->Add(std::move(f));
         --filer.NumFrames;
       }
@@ -479,7 +499,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
       for (int i = 0; i < n; ++i) scene->SetInterval(i, r.F32());
       for (int i = 0; i < n; ++i) {
         auto f = NewFrame();
-        ReadFrameRecord(filer, *f);
+        ReadFrameRecord(filer, table, *f);
         scene->Add(std::move(f));
       }
       --filer.NumFrames;

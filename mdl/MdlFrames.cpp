@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "mdl/Mdl.h"
 #include "mdl/Normals.h"
@@ -14,6 +18,82 @@ TVector Position(const TFrameVertex& v) { return MakeVector(v.X, v.Y, v.Z); }
 TFrameVertex Corner(const TVector& v) { return TFrameVertex{v.x, v.y, v.z, 0}; }
 
 }  // namespace
+
+// ---- bounds ---------------------------------------------------------------------
+
+// minps(a, b) is `a < b ? a : b` lane by lane and maxps(a, b) is
+// `a > b ? a : b`, ties and NaNs included, so one vector step is exactly the
+// three scalar steps. The fourth lane (the normal index) is masked out and
+// never read back.
+#if defined(__SSE2__)
+static_assert(sizeof(TFrameVertex) == 16 && offsetof(TFrameVertex, X) == 0 && offsetof(TFrameVertex, Y) == 4 &&
+              offsetof(TFrameVertex, Z) == 8);
+
+namespace {
+
+inline __m128 PositionLanes(const TFrameVertex& v, __m128 mask) {
+  return _mm_and_ps(_mm_loadu_ps(&v.X), mask);
+}
+
+inline __m128 PositionMask() { return _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0)); }
+
+inline void StoreBounds(__m128 lo, __m128 hi, float mn[3], float mx[3]) {
+  float a[4], b[4];
+  _mm_storeu_ps(a, lo);
+  _mm_storeu_ps(b, hi);
+  for (int k = 0; k < 3; ++k) {
+    mn[k] = a[k];
+    mx[k] = b[k];
+  }
+}
+
+}  // namespace
+
+void FoldBounds(const TFrameVertex* items, int count, float mn[3], float mx[3]) {
+  const __m128 mask = PositionMask();
+  __m128 lo = _mm_setr_ps(mn[0], mn[1], mn[2], 0), hi = _mm_setr_ps(mx[0], mx[1], mx[2], 0);
+  for (int i = 0; i < count; ++i) {
+    const __m128 v = PositionLanes(items[i], mask);
+    lo = _mm_min_ps(v, lo);
+    hi = _mm_max_ps(v, hi);
+  }
+  StoreBounds(lo, hi, mn, mx);
+}
+
+void FoldBounds(const TFrameVertex* items, int count, const int32_t* indices, size_t n, float mn[3], float mx[3]) {
+  const __m128 mask = PositionMask();
+  __m128 lo = _mm_setr_ps(mn[0], mn[1], mn[2], 0), hi = _mm_setr_ps(mx[0], mx[1], mx[2], 0);
+  for (size_t k = 0; k < n; ++k) {
+    const int32_t i = indices[k];
+    if (static_cast<uint32_t>(i) >= static_cast<uint32_t>(count)) continue;
+    const __m128 v = PositionLanes(items[i], mask);
+    lo = _mm_min_ps(v, lo);
+    hi = _mm_max_ps(v, hi);
+  }
+  StoreBounds(lo, hi, mn, mx);
+}
+#else
+namespace {
+
+inline void FoldOne(const TFrameVertex& v, float mn[3], float mx[3]) {
+  const float p[3] = {v.X, v.Y, v.Z};
+  for (int k = 0; k < 3; ++k) {
+    mn[k] = p[k] < mn[k] ? p[k] : mn[k];
+    mx[k] = p[k] > mx[k] ? p[k] : mx[k];
+  }
+}
+
+}  // namespace
+
+void FoldBounds(const TFrameVertex* items, int count, float mn[3], float mx[3]) {
+  for (int i = 0; i < count; ++i) FoldOne(items[i], mn, mx);
+}
+
+void FoldBounds(const TFrameVertex* items, int count, const int32_t* indices, size_t n, float mn[3], float mx[3]) {
+  for (size_t k = 0; k < n; ++k)
+    if (static_cast<uint32_t>(indices[k]) < static_cast<uint32_t>(count)) FoldOne(items[indices[k]], mn, mx);
+}
+#endif
 
 // ---- TMDLFrame ----------------------------------------------------------------
 
@@ -83,18 +163,10 @@ void TMDLFrame::ComputeBoundingBox() {
     BBoxMax = TFrameVertex{};
     return;
   }
-  float mnx = 9999999, mny = 9999999, mnz = 9999999;
-  float mxx = -9999999, mxy = -9999999, mxz = -9999999;
-  for (const TFrameVertex& v : Items_) {
-    mnx = v.X < mnx ? v.X : mnx;
-    mny = v.Y < mny ? v.Y : mny;
-    mnz = v.Z < mnz ? v.Z : mnz;
-    mxx = v.X > mxx ? v.X : mxx;
-    mxy = v.Y > mxy ? v.Y : mxy;
-    mxz = v.Z > mxz ? v.Z : mxz;
-  }
-  BBoxMin = TFrameVertex{mnx, mny, mnz, 0};
-  BBoxMax = TFrameVertex{mxx, mxy, mxz, 0};
+  float mn[3] = {9999999, 9999999, 9999999}, mx[3] = {-9999999, -9999999, -9999999};
+  FoldBounds(Items_.data(), Count(), mn, mx);
+  BBoxMin = TFrameVertex{mn[0], mn[1], mn[2], 0};
+  BBoxMax = TFrameVertex{mx[0], mx[1], mx[2], 0};
 }
 
 int TMDLFrame::CalculateNormals() {

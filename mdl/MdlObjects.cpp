@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "core/Format.h"
 #include "core/Progress.h"
@@ -9,12 +10,7 @@
 
 namespace {
 
-bool IsIdentity(const TMatrix& m) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c)
-      if (m(r, c) != (r == c ? 1.0f : 0.0f)) return false;
-  return true;
-}
+bool IsIdentity(const TMatrix& m) { return IsIdentityMatrix(m); }
 
 int32_t Percent(int64_t part, int64_t whole, int32_t scale = 100) {
   if (whole <= 0) return 0;
@@ -183,19 +179,10 @@ TVector TMDLObject::Bounds(int f) {
 
 TVector TMDLObject::CentreOfCollected(int f) {
   TMDLFrame& frame = Model->Frames->Frame(f);
-  // The comparisons of MinVector/MaxVector (ties keep the running value),
-  // written out: this runs for every vertex of every frame on reconstruction.
+  // The comparisons of MinVector/MaxVector (ties keep the running value), in
+  // bulk: this runs for every vertex of every frame on reconstruction.
   float mn[3] = {9999999, 9999999, 9999999}, mx[3] = {-9999999, -9999999, -9999999};
-  const TFrameVertex* items = frame.Data();
-  const int count = frame.Count();
-  for (int32_t v : VertexIndices) {
-    if (v >= count) continue;
-    const float p[3] = {items[v].X, items[v].Y, items[v].Z};
-    for (int k = 0; k < 3; ++k) {
-      mn[k] = p[k] < mn[k] ? p[k] : mn[k];
-      mx[k] = p[k] > mx[k] ? p[k] : mx[k];
-    }
-  }
+  FoldBounds(frame.Data(), frame.Count(), VertexIndices.data(), VertexIndices.size(), mn, mx);
   TVector sum, centre;
   ::Add(MakeVector(mn[0], mn[1], mn[2]), MakeVector(mx[0], mx[1], mx[2]), sum);
   ::Scale(sum, 0.5, centre);
@@ -235,8 +222,8 @@ void TMDLObjectList::SetCount(int n) {
   n = std::max(n, 0);
   if (n == Count()) return;
   TMDLFrameList& frames = *Model->Frames;
-  for (int f = 0; f < frames.Count(); ++f) frames.Frame(f).SetPivotCount(n);
   if (n < Count()) {
+    for (int f = 0; f < frames.Count(); ++f) frames.Frame(f).SetPivotCount(n);
     while (Count() > n) {
       TMDLObject* gone = Items_.back().get();
       if (gone->Parent) std::erase(gone->Parent->Children, gone);
@@ -248,10 +235,45 @@ void TMDLObjectList::SetCount(int n) {
     }
     return;
   }
+  // Pivots below these counts were there before; the rest are new.
+  std::vector<int> oldPivots(static_cast<size_t>(frames.Count()));
+  for (int f = 0; f < frames.Count(); ++f) {
+    oldPivots[static_cast<size_t>(f)] = frames.Frame(f).PivotCount();
+    frames.Frame(f).SetPivotCount(n);
+  }
   Items_.reserve(static_cast<size_t>(n));
   for (int i = Count(); i < n; ++i) {
-    Items_.push_back(std::make_unique<TMDLObject>(Model, i, i == 0 ? nullptr : Items_[0].get()));
-    Items_.back()->Name = i == 0 ? std::string("root") : Format("object%d", i);
+    auto o = std::make_unique<TMDLObject>(Model, i, nullptr);
+    if (i > 0) LinkUnderRoot(*o, oldPivots);
+    o->Name = i == 0 ? std::string("root") : Format("object%d", i);
+    Items_.push_back(std::move(o));
+  }
+}
+
+void TMDLObjectList::LinkUnderRoot(TMDLObject& o, const std::vector<int>& oldPivots) {
+  TMDLFrameList& frames = *Model->Frames;
+  TMDLObject* root = Items_[0].get();
+  // What the constructor does with the root as parent. Linking a new pivot
+  // to a parent matrix gives the same pivot in every frame where that matrix
+  // is the same to the bit, and its notification does nothing when the
+  // change is the identity (a new object has no children): so a frame like
+  // one already linked gets a copy of that one's pivot.
+  o.SetParentNoLink(root);
+  const TPivot* linked = nullptr;
+  const TMatrix* linkedTo = nullptr;
+  for (int f = 0; f < frames.Count(); ++f) {
+    const TMatrix& parent = root->Pivot(f).Matrix();
+    TPivot& p = o.Pivot(f);
+    const bool fresh = oldPivots[static_cast<size_t>(f)] <= o.Index;
+    if (fresh && linked && std::memcmp(parent.m, linkedTo->m, sizeof parent.m) == 0) {
+      p.CopyState(*linked);
+      continue;
+    }
+    o.LinkPivot(f);
+    if (fresh && IsIdentity(p.DeltaMatrix())) {
+      linked = &p;
+      linkedTo = &parent;
+    }
   }
 }
 
@@ -302,15 +324,23 @@ void TMDLObjectList::Reconstruct() {
   }
 
   TProgressScope progress(0, ">Scanning object 0");
+  // The scan numbers the pieces; their objects are made afterwards, all at a
+  // time, while no vertex belongs to them yet (as each would be made before
+  // its piece was filled in).
+  std::vector<int32_t> owner(static_cast<size_t>(nv), -1);
   std::vector<int32_t> work;
+  int count = Count();
+  int described = -1;
   for (int i = 0; i < nv; ++i) {
-    Progressor().SetDescription(Format(">Scanning object %d", Count()));
-    if (verts.ObjectIndex(i) == kNoObject) {
-      SetCount(Count() + 1);
-      const uint16_t index = static_cast<uint16_t>(Count() - 1);
+    if (count != described) {
+      Progressor().SetDescription(Format(">Scanning object %d", count));
+      described = count;
+    }
+    if (owner[static_cast<size_t>(i)] < 0) {
+      const int32_t index = count++;
       // Every vertex joined to i through triangles gets the new object; an
       // explicit work list instead of recursion, so no mesh is too deep.
-      verts.SetObjectIndex(i, index);
+      owner[static_cast<size_t>(i)] = index;
       work.assign(1, i);
       while (!work.empty()) {
         int32_t v = work.back();
@@ -319,8 +349,8 @@ void TMDLObjectList::Reconstruct() {
           const TTriangle& t = tris[static_cast<size_t>(uses[static_cast<size_t>(k)])];
           for (int c = 0; c < 3; ++c) {
             int32_t w = t.Vertex[c];
-            if (w >= 0 && w < nv && verts.ObjectIndex(w) == kNoObject) {
-              verts.SetObjectIndex(w, index);
+            if (w >= 0 && w < nv && owner[static_cast<size_t>(w)] < 0) {
+              owner[static_cast<size_t>(w)] = index;
               work.push_back(w);
             }
           }
@@ -329,6 +359,8 @@ void TMDLObjectList::Reconstruct() {
     }
     Progressor().SetPosition(Percent(i + 1, nv, 50));
   }
+  SetCount(count);
+  for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, static_cast<uint16_t>(owner[static_cast<size_t>(v)]));
   Progressor().SetPosition(50);
   Progressor().SetDescription(">Reconstructing pivots or object 0");
   // Every object's vertex list in one pass (the same lists CollectVertices

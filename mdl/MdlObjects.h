@@ -82,5 +82,7 @@ public:
   void Save(TMDLFiler& filer);
 
 private:
+  // Puts a new object under the root and links its pivots.
+  void LinkUnderRoot(TMDLObject& o, const std::vector<int>& oldPivots);
   std::vector<std::unique_ptr<TMDLObject>> Items_;
 };

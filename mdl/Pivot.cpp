@@ -1,19 +1,46 @@
 #include "mdl/Pivot.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
-namespace {
-
-bool IsIdentity(const TMatrix& m) {
+bool IsIdentityMatrix(const TMatrix& m) {
+#if defined(__SSE2__)
+  // cmpeqps is the scalar ==: -0 equals 0, NaN equals nothing.
+  const __m128 e0 = _mm_setr_ps(1, 0, 0, 0), e1 = _mm_setr_ps(0, 1, 0, 0);
+  const __m128 e2 = _mm_setr_ps(0, 0, 1, 0), e3 = _mm_setr_ps(0, 0, 0, 1);
+  const __m128 eq = _mm_and_ps(_mm_and_ps(_mm_cmpeq_ps(_mm_loadu_ps(m.m), e0), _mm_cmpeq_ps(_mm_loadu_ps(m.m + 4), e1)),
+                               _mm_and_ps(_mm_cmpeq_ps(_mm_loadu_ps(m.m + 8), e2), _mm_cmpeq_ps(_mm_loadu_ps(m.m + 12), e3)));
+  return _mm_movemask_ps(eq) == 0xF;
+#else
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c)
       if (m(r, c) != (r == c ? 1.0f : 0.0f)) return false;
   return true;
+#endif
+}
+
+namespace {
+
+bool IsIdentity(const TMatrix& m) { return IsIdentityMatrix(m); }
+
+constexpr TMatrix kIdentity{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+
+const TMatrix& Identity() { return kIdentity; }
+
+// A float passed through double and back, as TranslationMatrix takes it:
+// the same value, except that a signalling NaN comes back quiet.
+float ThroughDouble(float v) {
+  if (v == v) return v;
+  return std::bit_cast<float>(std::bit_cast<uint32_t>(v) | 0x00400000u);
 }
 
 // Invert() of the identity is the identity, and multiplying by it changes
 // no bit: most pivots sit on identities, so these skip the arithmetic.
-TMatrix InverseOf(const TMatrix& m) { return IsIdentity(m) ? TMatrix::Identity() : Invert(m); }
+TMatrix InverseOf(const TMatrix& m) { return IsIdentity(m) ? Identity() : Invert(m); }
 
 TMatrix Product(const TMatrix& a, const TMatrix& b) {
   if (IsIdentity(a)) return b;
@@ -47,10 +74,17 @@ void TPivot::Update() {
   // same values; at most the sign of a zero differs).
   const bool plain = Rotation_[0] == 0 && Rotation_[1] == 0 && Rotation_[2] == 0 && Scale_[0] == 1 &&
                      Scale_[1] == 1 && Scale_[2] == 1;
-  const TMatrix transform =
-      plain ? TranslationMatrix(Translation_[0], Translation_[1], Translation_[2])
-            : BuildTransform(Rotation_[0], Rotation_[1], Rotation_[2], Scale_[0], Scale_[1], Scale_[2],
-                             Translation_[0], Translation_[1], Translation_[2]);
+  TMatrix transform;
+  if (plain) {
+    // TranslationMatrix, written out.
+    transform = Identity();
+    transform.m[3] = ThroughDouble(Translation_[0]);
+    transform.m[7] = ThroughDouble(Translation_[1]);
+    transform.m[11] = ThroughDouble(Translation_[2]);
+  } else {
+    transform = BuildTransform(Rotation_[0], Rotation_[1], Rotation_[2], Scale_[0], Scale_[1], Scale_[2],
+                               Translation_[0], Translation_[1], Translation_[2]);
+  }
   Matrix_ = Product(LocalMatrix_, transform);
   DeltaMatrix_ = Product(Matrix_, InverseOf(previous));
 }
@@ -147,6 +181,18 @@ void TPivot::Assign(const TPivot& source) {
   Matrix_ = source.Matrix_;
   LocalMatrix_ = source.LocalMatrix_;
   OnChange = source.OnChange;
+  for (int k = 0; k < 3; ++k) {
+    Translation_[k] = source.Translation_[k];
+    Rotation_[k] = source.Rotation_[k];
+    Scale_[k] = source.Scale_[k];
+  }
+  for (int k = 0; k < kChannels; ++k) IsKey_[k] = source.IsKey_[k];
+}
+
+void TPivot::CopyState(const TPivot& source) {
+  Matrix_ = source.Matrix_;
+  LocalMatrix_ = source.LocalMatrix_;
+  DeltaMatrix_ = source.DeltaMatrix_;
   for (int k = 0; k < 3; ++k) {
     Translation_[k] = source.Translation_[k];
     Rotation_[k] = source.Rotation_[k];

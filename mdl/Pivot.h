@@ -9,6 +9,10 @@
 
 #include "core/Vectors.h"
 
+// Whether every element equals the identity's (so -0 counts as 0, and a NaN
+// anywhere makes it false).
+bool IsIdentityMatrix(const TMatrix& m);
+
 class TPivot {
 public:
   // Channels 0-2 translation x, y, z; 3-5 rotation x, y, z; 6-8 scale x, y, z.
@@ -39,6 +43,8 @@ public:
   void MoveTo(float x, float y, float z);
   // Copies everything but DeltaMatrix.
   void Assign(const TPivot& source);
+  // Copies everything but OnChange, without notifying.
+  void CopyState(const TPivot& source);
   // Stores state as read from a file (scale components at least 0.1) and
   // recomputes the matrices without notifying.
   void LoadState(const TMatrix& local, const float translation[3], const float rotation[3],
