@@ -1,9 +1,11 @@
 #include "exchange/TriangleStore.h"
 
 #include <algorithm>
+#include <limits>
 
 void TTriangleStore::SetCount(int n) {
   if (n < 0) n = 0;
+  if (n > std::numeric_limits<int>::max() - kGrowBlock) throw EImportExportError("Too many triangles");
   Count_ = n;
   const int64_t blocks = n / kGrowBlock + 1;
   if (blocks * kGrowBlock > Capacity_) {
