@@ -39,11 +39,23 @@ void TMDLBitmap::SetBottomColor(uint8_t v) {
 }
 
 void TMDLBitmap::RecountColors() {
-  ColorCount.fill(0);
+  // Four sets of counters taking turns: a run of one colour does not make
+  // every increment wait for the one before.
+  std::array<std::array<int32_t, 256>, 4> counts{};
   for (int y = 0; y < Height; ++y) {
     const uint8_t* row = Image.ScanLine(y);
-    for (int x = 0; x < Width; ++x) ++ColorCount[row[x]];
+    int x = 0;
+    for (; x + 4 <= Width; x += 4) {
+      ++counts[0][row[x]];
+      ++counts[1][row[x + 1]];
+      ++counts[2][row[x + 2]];
+      ++counts[3][row[x + 3]];
+    }
+    for (; x < Width; ++x) ++counts[0][row[x]];
   }
+  for (int c = 0; c < 256; ++c)
+    ColorCount[static_cast<size_t>(c)] = counts[0][static_cast<size_t>(c)] + counts[1][static_cast<size_t>(c)] +
+                                         counts[2][static_cast<size_t>(c)] + counts[3][static_cast<size_t>(c)];
 }
 
 void TMDLBitmap::UpdateDisplayColors() {
