@@ -28,6 +28,20 @@ TVector Position(const TStoreVertex& v) { return MakeVector(v[0], v[1], v[2]); }
 
 int RoundUp4(int v) { return (v + 3) & ~3; }
 
+// Nearest integer, halves to even; what lies beyond the 32-bit range (or is
+// not a number, from a damaged geometry file) saturates instead of being
+// undefined.
+int32_t RoundToInt(double v) {
+  if (!(v == v)) return 0;
+  v = std::nearbyint(v);
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+// Sums of values read from a file wrap instead of overflowing.
+int32_t Wrap(int64_t v) { return static_cast<int32_t>(v); }
+
 // Separates corners that lie on one another: 1 from 0, 2 from 1, 0 from 2.
 template <class TCorner>
 void PullApart(TCorner& c0, TCorner& c1, TCorner& c2) {
@@ -132,14 +146,14 @@ void TMDL::Merge(const std::string& fileName) {
 
   for (int i = 0; i < V; ++i) {
     TSkinVertex& v = Vertices->Item(i);
-    if (v.Flags == 0 && v.S > W1 / 2) v.S += (W3 - W1) / 2;
+    if (v.Flags == 0 && v.S > W1 / 2) v.S = Wrap(int64_t{v.S} + (W3 - W1) / 2);
   }
   for (int i = 0; i < otherV; ++i) {
     TSkinVertex v = other->Vertices->Get(i);
     if (v.Flags == 0 && v.S > W2 / 2)
-      v.S += W1 / 2 + (W3 - W2) / 2;
+      v.S = Wrap(int64_t{v.S} + W1 / 2 + (W3 - W2) / 2);
     else
-      v.S += W1 / 2;
+      v.S = Wrap(int64_t{v.S} + W1 / 2);
     // The other's objects 1, 2, ... become O, O + 1, ...; its root lands
     // on object O - 1. A vertex of no object stays in none.
     const uint16_t o = other->Vertices->ObjectIndex(i);
@@ -155,7 +169,7 @@ void TMDL::Merge(const std::string& fileName) {
 
   for (int i = 0; i < otherT; ++i) {
     TTriangle t = other->Triangles->Get(i);
-    for (int c = 0; c < 3; ++c) t.Vertex[c] += V;
+    for (int c = 0; c < 3; ++c) t.Vertex[c] = Wrap(int64_t{t.Vertex[c]} + V);
     Triangles->Add(t);
   }
 
@@ -323,8 +337,12 @@ void TMDLFrame::MapSkin() {
                          static_cast<float>(Floor(BBoxMin.Z)), 0};
   BBoxMax = TFrameVertex{static_cast<float>(Ceil(BBoxMax.X)), static_cast<float>(Ceil(BBoxMax.Y)),
                          static_cast<float>(Ceil(BBoxMax.Z)), 0};
-  const double dy = static_cast<double>(BBoxMax.Y) - BBoxMin.Y;
-  const double dz = static_cast<double>(BBoxMax.Z) - BBoxMin.Z;
+  // A frame without a finite position has an empty (inverted) box: no
+  // extent at all.
+  double dy = static_cast<double>(BBoxMax.Y) - BBoxMin.Y;
+  double dz = static_cast<double>(BBoxMax.Z) - BBoxMin.Z;
+  if (!(dy >= 0)) dy = 0;
+  if (!(dz >= 0)) dz = 0;
 
   // A flat extent never divides: its scale stays 8.
   double sy = 8, sz = 8;
@@ -366,8 +384,8 @@ void TMDLFrame::MapSkin() {
       v.Flags |= front ? kVertexMark : kVertexMark2;
       if (front || !hadFront) {
         const TFrameVertex p = Get(t.Vertex[c]);
-        v.S = static_cast<int32_t>(std::nearbyint((static_cast<double>(p.Y) - BBoxMin.Y) * sy + offset));
-        v.T = static_cast<int32_t>(std::nearbyint((static_cast<double>(BBoxMax.Z) - p.Z) * sz + 2));
+        v.S = RoundToInt((static_cast<double>(p.Y) - BBoxMin.Y) * sy + offset);
+        v.T = RoundToInt((static_cast<double>(BBoxMax.Z) - p.Z) * sz + 2);
       }
     }
   }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -449,4 +450,25 @@ TEST_F(MdlMergeTest, RebuildFromSkinMakesAFlatTwoSidedBase) {
   EXPECT_FLOAT_EQ(f.Get(8).Y, 8.0f / 8 - 2);
   EXPECT_FLOAT_EQ(f.Get(15).X, -4.0f / 6);
   EXPECT_FLOAT_EQ(f.Get(15).Y, 10.0f / 8 - 2);
+}
+
+TEST_F(MdlMergeTest, MapSkinSurvivesPositionsThatAreNotNumbers) {
+  TMDL m;
+  m.Clear();
+  m.Skins->InsertSkin(0);
+  AddScene(m, "base", 1);
+  TMDLFrame& f = m.Frames->Frame(0);
+  const float inf = std::numeric_limits<float>::infinity();
+  for (const TFrameVertex& v : {TFrameVertex{0, 0, 0, 0}, TFrameVertex{0, inf, 0, 0},
+                                TFrameVertex{0, 1, std::numeric_limits<float>::quiet_NaN(), 0}})
+    f.Add(v);
+  m.Triangles->Add(TTriangle{0, {0, 2, 1}});
+  f.MapSkin();
+  // A usable (small) skin, and coordinates that are plain numbers.
+  EXPECT_GT(m.Header->SkinWidth, 0);
+  EXPECT_LE(m.Header->SkinWidth, 320);
+  EXPECT_LE(m.Header->SkinHeight, 200);
+  EXPECT_EQ(m.Skins->Skin(0).Width, m.Header->SkinWidth);
+  TMemoryStream out;
+  m.SaveToStream(out, true);
 }
