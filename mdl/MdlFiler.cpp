@@ -60,27 +60,27 @@ void TMDLFiler::ClearValues() {
 }
 
 void TMDLFiler::BeginRead() {
-  Data_.clear();
+  Bytes_.reset();
+  Reader_ = TByteReader(nullptr, 0);
   TStream* s = Stream();
+  int64_t got = 0;
   if (s) {
     // One read of the whole file: no per-field calls through the streams.
-    const int64_t size = s->Size();
+    // The buffer is not cleared first; only what was read is looked at.
+    const int64_t size = std::max<int64_t>(s->Size(), 0);
     s->Seek(0, soFromBeginning);
-    Data_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
-    int64_t got = 0;
+    Bytes_ = std::make_shared_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
     while (got < size) {
-      int64_t n = s->Read(Data_.data() + got, size - got);
+      int64_t n = s->Read(Bytes_.get() + got, size - got);
       if (n <= 0) break;
       got += n;
     }
-    Data_.resize(static_cast<size_t>(got));
   }
-  Reader_ = TByteReader(Data_.data(), Data_.size());
+  Reader_ = TByteReader(Bytes_.get(), static_cast<size_t>(got));
 }
 
 void TMDLFiler::EndRead() {
-  Data_.clear();
-  Data_.shrink_to_fit();
+  Bytes_.reset();
   Reader_ = TByteReader(nullptr, 0);
 }
 
@@ -380,23 +380,9 @@ void TMDLTriangleList::Save(TMDLFiler& filer) {
 
 namespace {
 
-// A packed coordinate has only 256 values: each axis gets a table holding,
-// for every byte, exactly what UnpackVertex makes of it.
-struct TUnpackTable {
-  float Axis[3][256];
-  explicit TUnpackTable(const TMDLFiler& filer) {
-    for (int b = 0; b < 256; ++b) {
-      const uint8_t bytes[kPackedVertexSize] = {static_cast<uint8_t>(b), static_cast<uint8_t>(b), static_cast<uint8_t>(b), 0};
-      const TFrameVertex v = filer.UnpackVertex(bytes);
-      Axis[0][b] = v.X;
-      Axis[1][b] = v.Y;
-      Axis[2][b] = v.Z;
-    }
-  }
-};
-
-// One frame record: box, name (version 6), packed positions.
-void ReadFrameRecord(TMDLFiler& filer, const TUnpackTable& table, TMDLFrame& frame) {
+// One frame record: box, name (version 6), packed positions, which the
+// frame keeps packed until it is first used.
+void ReadFrameRecord(TMDLFiler& filer, const std::shared_ptr<const TPackedPositions>& packed, TMDLFrame& frame) {
   TByteReader& r = filer.Reader();
   const int64_t need = 2 * kPackedVertexSize + (filer.Version >= 6 ? kNameSize : 0) +
                        static_cast<int64_t>(filer.NumVerts) * kPackedVertexSize;
@@ -411,14 +397,26 @@ void ReadFrameRecord(TMDLFiler& filer, const TUnpackTable& table, TMDLFrame& fra
   } else {
     frame.SetName("frame");
   }
-  frame.SetCount(filer.NumVerts);
-  const uint8_t* p = r.Take(static_cast<size_t>(filer.NumVerts) * kPackedVertexSize);
-  TFrameVertex* out = frame.Data();
-  const float* tx = table.Axis[0];
-  const float* ty = table.Axis[1];
-  const float* tz = table.Axis[2];
-  for (int i = 0; i < filer.NumVerts; ++i, p += kPackedVertexSize)
-    out[i] = TFrameVertex{tx[p[0]], ty[p[1]], tz[p[2]], ValidNormal(p[3])};
+  const size_t offset = r.Position();
+  r.Skip(static_cast<size_t>(filer.NumVerts) * kPackedVertexSize);
+  frame.SetPacked(packed, offset, filer.NumVerts);
+}
+
+// The packed positions of this file: its bytes, and for every coordinate
+// byte exactly what UnpackVertex makes of it.
+std::shared_ptr<const TPackedPositions> PackedPositions(const TMDLFiler& filer) {
+  auto packed = std::make_shared<TPackedPositions>();
+  packed->Bytes = filer.SharedBytes();
+  for (int b = 0; b < 256; ++b) {
+    const uint8_t c = static_cast<uint8_t>(b);
+    const uint8_t bytes[kPackedVertexSize] = {c, c, c, 0};
+    const TFrameVertex v = filer.UnpackVertex(bytes);
+    packed->Axis[0][b] = v.X;
+    packed->Axis[1][b] = v.Y;
+    packed->Axis[2][b] = v.Z;
+  }
+  packed->SetOrders();
+  return packed;
 }
 
 void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, std::vector<uint8_t>& buf) {
@@ -443,7 +441,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
                              static_cast<int64_t>(std::max(filer.NumVerts, 0)) * kPackedVertexSize;
   filer.CheckCount(filer.NumFrames, 4 + recordSize, "frames");
   const int32_t total = filer.NumFrames;
-  const TUnpackTable table(filer);
+  const std::shared_ptr<const TPackedPositions> packed = PackedPositions(filer);
   TProgressScope progress(0, ">Loading Frame 0");
   int32_t done = 0;
   while (filer.NumFrames > 0) {
@@ -452,7 +450,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
     scene->GroupType = r.I32();
     if (scene->GroupType == 0) {
       auto first = NewFrame();
-      ReadFrameRecord(filer, table, *first);
+      ReadFrameRecord(filer, packed, *first);
       const std::string base = BaseName(first->Name());
       scene->Add(std::move(first));
       --filer.NumFrames;
@@ -480,7 +478,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
         }
         r.Seek(q);
         auto f = NewFrame();
-        ReadFrameRecord(filer, table, *f);
+        ReadFrameRecord(filer, packed, *f);
         scene->Add(std::move(f));
         --filer.NumFrames;
       }
@@ -499,7 +497,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
       for (int i = 0; i < n; ++i) scene->SetInterval(i, r.F32());
       for (int i = 0; i < n; ++i) {
         auto f = NewFrame();
-        ReadFrameRecord(filer, table, *f);
+        ReadFrameRecord(filer, packed, *f);
         scene->Add(std::move(f));
       }
       --filer.NumFrames;
@@ -582,7 +580,7 @@ void TMDLFrameList::LoadRaw(TMDLFiler& filer) {
     for (int i = 0; i < scene.Count(); ++i) {
       TMDLFrame& frame = scene.Frame(i);
       const uint8_t* p = r.Take(static_cast<size_t>(frame.Count()) * kRawVertexSize);
-      TFrameVertex* out = frame.Data();
+      TFrameVertex* out = frame.OverwritePositions();
       for (int v = 0; v < frame.Count(); ++v, p += kRawVertexSize) {
         int32_t n = GetI32LE(p + 12);
         out[v] = TFrameVertex{GetF32LE(p), GetF32LE(p + 4), GetF32LE(p + 8), n >= 0 && n < kNormalCount ? n : 0};

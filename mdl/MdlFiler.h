@@ -10,6 +10,7 @@
 // filter.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,9 @@ public:
   void BeginRead();
   void EndRead();
   TByteReader& Reader() { return Reader_; }
+  // The bytes being read, for parts of the model that keep referring to
+  // them after the load.
+  std::shared_ptr<const uint8_t[]> SharedBytes() const { return Bytes_; }
   // True while unread bytes remain.
   bool MoreData() const { return !Reader_.AtEnd(); }
   void LoadHeader();
@@ -92,6 +96,6 @@ public:
   void WriteBytes(const void* data, size_t n) { WriteBuffer(data, static_cast<int64_t>(n)); }
 
 private:
-  std::vector<uint8_t> Data_;
+  std::shared_ptr<uint8_t[]> Bytes_;
   TByteReader Reader_{nullptr, 0};
 };

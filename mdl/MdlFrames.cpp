@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <mutex>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -95,17 +96,85 @@ void FoldBounds(const TFrameVertex* items, int count, const int32_t* indices, si
 }
 #endif
 
+TVector BoxCentre(const TFrameVertex* items, int count, const std::vector<int32_t>& indices) {
+  float mn[3] = {9999999, 9999999, 9999999}, mx[3] = {-9999999, -9999999, -9999999};
+  FoldBounds(items, count, indices.data(), indices.size(), mn, mx);
+  TVector sum, centre;
+  ::Add(MakeVector(mn[0], mn[1], mn[2]), MakeVector(mx[0], mx[1], mx[2]), sum);
+  ::Scale(sum, 0.5, centre);
+  centre.w = 1;
+  return centre;
+}
+
+namespace {
+
+// Per axis, the smallest and largest coordinate byte of `count` packed
+// positions (x, y, z, normal).
+void ByteRange(const uint8_t* p, int count, uint8_t lo[3], uint8_t hi[3]) {
+  int i = 0;
+  uint8_t a[16], b[16];
+#if defined(__SSE2__)
+  __m128i least = _mm_set1_epi8(static_cast<char>(0xFF)), most = _mm_setzero_si128();
+  for (; i + 4 <= count; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * static_cast<size_t>(i)));
+    least = _mm_min_epu8(least, v);
+    most = _mm_max_epu8(most, v);
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(a), least);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(b), most);
+#else
+  for (int k = 0; k < 16; ++k) {
+    a[k] = 0xFF;
+    b[k] = 0;
+  }
+#endif
+  for (int k = 0; k < 3; ++k) {
+    lo[k] = std::min({a[k], a[4 + k], a[8 + k], a[12 + k]});
+    hi[k] = std::max({b[k], b[4 + k], b[8 + k], b[12 + k]});
+  }
+  for (; i < count; ++i)
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], p[4 * static_cast<size_t>(i) + static_cast<size_t>(k)]);
+      hi[k] = std::max(hi[k], p[4 * static_cast<size_t>(i) + static_cast<size_t>(k)]);
+    }
+}
+
+}  // namespace
+
+void TPackedPositions::SetOrders() {
+  for (int k = 0; k < 3; ++k) {
+    const float* axis = Axis[k];
+    bool up = true, down = true, plain = true;
+    for (int b = 0; b < 256; ++b) {
+      if (axis[b] != axis[b] || (axis[b] == 0 && std::signbit(axis[b]))) plain = false;
+      if (b > 0 && axis[b] < axis[b - 1]) up = false;
+      if (b > 0 && axis[b] > axis[b - 1]) down = false;
+    }
+    Order[k] = !plain ? 0 : up ? 1 : down ? -1 : 0;
+  }
+}
+
 // ---- TMDLFrame ----------------------------------------------------------------
 
 TMDLFrame::TMDLFrame(TMDL* model) : TMDLSection(model) {}
 
-void TMDLFrame::SetCount(int n) { Items_.resize(static_cast<size_t>(std::max(n, 0))); }
+void TMDLFrame::SetCount(int n) {
+  Ensure();
+  Items_.resize(static_cast<size_t>(std::max(n, 0)));
+}
 
-void TMDLFrame::Duplicate(int i) { Items_.push_back(Items_[static_cast<size_t>(i)]); }
+void TMDLFrame::Duplicate(int i) {
+  Ensure();
+  Items_.push_back(Items_[static_cast<size_t>(i)]);
+}
 
-void TMDLFrame::Delete(int i) { Items_.erase(Items_.begin() + i); }
+void TMDLFrame::Delete(int i) {
+  Ensure();
+  Items_.erase(Items_.begin() + i);
+}
 
 void TMDLFrame::DeleteMarkedVertices() {
+  Ensure();
   TMDLVertexList& verts = *Model->Vertices;
   const size_t n = std::min(Items_.size(), static_cast<size_t>(verts.Count()));
   size_t out = 0;
@@ -130,7 +199,80 @@ void TMDLFrame::SetNameBytes(const char bytes[kFrameNameSize]) {
   std::memcpy(Name_, bytes, kFrameNameSize);
 }
 
+void TMDLFrame::SetPacked(std::shared_ptr<const TPackedPositions> source, size_t offset, int count) {
+  if (Lazy_.load(std::memory_order_acquire) == kPivotsPending) Ensure();
+  Items_ = std::vector<TFrameVertex>();
+  Packed_ = std::move(source);
+  PackedOffset_ = offset;
+  PackedCount_ = std::max(count, 0);
+  Lazy_.store(kPacked, std::memory_order_release);
+}
+
+void TMDLFrame::SetPendingPivots(std::shared_ptr<const TPendingPivots> pivots) {
+  if (Lazy_.load(std::memory_order_acquire) != kPacked || !Pivots_.empty()) return;
+  PendingPivotCount_ = static_cast<int>(pivots->Objects.size());
+  PendingPivots_ = std::move(pivots);
+  Lazy_.store(kPivotsPending, std::memory_order_release);
+}
+
+TFrameVertex* TMDLFrame::OverwritePositions() {
+  if (Lazy_.load(std::memory_order_acquire) == kPacked) {
+    Packed_.reset();
+    Items_.resize(static_cast<size_t>(PackedCount_));
+    Lazy_.store(kReady, std::memory_order_release);
+  }
+  return Data();
+}
+
+namespace {
+
+// Making lazy frames is rare and short: one lock for all of them.
+std::mutex gMaterializing;
+
+}  // namespace
+
+void TMDLFrame::Materialize() const {
+  std::lock_guard<std::mutex> lock(gMaterializing);
+  const uint8_t state = Lazy_.load(std::memory_order_acquire);
+  if (state == kReady) return;
+  // Made aside and put in place at the end, so a failure leaves the frame
+  // as it was.
+  std::vector<TFrameVertex> items(static_cast<size_t>(PackedCount_));
+  {
+    const uint8_t* p = Packed_->Bytes.get() + PackedOffset_;
+    const float* tx = Packed_->Axis[0];
+    const float* ty = Packed_->Axis[1];
+    const float* tz = Packed_->Axis[2];
+    TFrameVertex* out = items.data();
+    for (int i = 0; i < PackedCount_; ++i, p += 4)
+      out[i] = TFrameVertex{tx[p[0]], ty[p[1]], tz[p[2]], p[3] < kNormalCount ? p[3] : 0};
+  }
+  std::vector<std::unique_ptr<TPivot>> pivots;
+  if (state == kPivotsPending) {
+    const TPendingPivots& pending = *PendingPivots_;
+    pivots.reserve(pending.Objects.size());
+    for (size_t k = 0; k < pending.Objects.size(); ++k) {
+      auto pivot = std::make_unique<TPivot>();
+      if (k > 0) pivot->CopyState(pending.Linked);
+      TMDLObject* o = pending.Objects[k];
+      pivot->OnChange = [o](TPivot& changed) { o->PivotChanged(changed); };
+      if (k > 0 && !pending.Vertices[k].empty()) {
+        const TVector c = BoxCentre(items.data(), static_cast<int>(items.size()), pending.Vertices[k]);
+        pivot->MoveTo(c.x, c.y, c.z);
+      }
+      pivots.push_back(std::move(pivot));
+    }
+  }
+  Items_.swap(items);
+  if (state == kPivotsPending) Pivots_.swap(pivots);
+  Packed_.reset();
+  PendingPivots_.reset();
+  Lazy_.store(kReady, std::memory_order_release);
+}
+
 void TMDLFrame::Assign(const TMDLFrame& frame) {
+  frame.Ensure();
+  Ensure();
   std::memcpy(Name_, frame.Name_, sizeof Name_);
   BBoxMin = frame.BBoxMin;
   BBoxMax = frame.BBoxMax;
@@ -141,6 +283,13 @@ void TMDLFrame::Assign(const TMDLFrame& frame) {
 
 void TMDLFrame::SetPivotCount(int n) {
   n = std::max(n, 0);
+  if (n == 0 && Lazy_.load(std::memory_order_acquire) == kPivotsPending) {
+    // Pivots not made yet need not be made to be dropped.
+    PendingPivots_.reset();
+    Lazy_.store(kPacked, std::memory_order_release);
+    return;
+  }
+  Ensure();
   if (static_cast<size_t>(n) < Pivots_.size()) {
     Pivots_.resize(static_cast<size_t>(n));
     return;
@@ -150,26 +299,48 @@ void TMDLFrame::SetPivotCount(int n) {
 }
 
 void TMDLFrame::InsertPivot(int o) {
+  Ensure();
   Pivots_.insert(Pivots_.begin() + o, std::make_unique<TPivot>());
 }
 
 void TMDLFrame::DeletePivot(int o) {
+  Ensure();
   if (o >= 0 && o < PivotCount()) Pivots_.erase(Pivots_.begin() + o);
 }
 
 void TMDLFrame::ComputeBoundingBox() {
-  if (Items_.empty()) {
+  const int n = Count();
+  if (n == 0) {
     BBoxMin = TFrameVertex{};
     BBoxMax = TFrameVertex{};
     return;
   }
   float mn[3] = {9999999, 9999999, 9999999}, mx[3] = {-9999999, -9999999, -9999999};
-  FoldBounds(Items_.data(), Count(), mn, mx);
+  const TPackedPositions* packed = Packed() ? Packed_.get() : nullptr;
+  if (packed && packed->Order[0] != 0 && packed->Order[1] != 0 && packed->Order[2] != 0) {
+    // The tables are ordered and free of NaNs and negative zeros, so the
+    // smallest and largest bytes give the smallest and largest coordinates,
+    // and equal coordinates are equal to the bit: the fold's result without
+    // unpacking.
+    uint8_t lo[3], hi[3];
+    ByteRange(packed->Bytes.get() + PackedOffset_, n, lo, hi);
+    for (int k = 0; k < 3; ++k) {
+      const float* axis = packed->Axis[k];
+      const float least = packed->Order[k] > 0 ? axis[lo[k]] : axis[hi[k]];
+      const float most = packed->Order[k] > 0 ? axis[hi[k]] : axis[lo[k]];
+      mn[k] = least < mn[k] ? least : mn[k];
+      mx[k] = most > mx[k] ? most : mx[k];
+    }
+  } else {
+    Ensure();
+    FoldBounds(Items_.data(), n, mn, mx);
+  }
   BBoxMin = TFrameVertex{mn[0], mn[1], mn[2], 0};
   BBoxMax = TFrameVertex{mx[0], mx[1], mx[2], 0};
 }
 
 int TMDLFrame::CalculateNormals() {
+  Ensure();
   const int n = Count();
   if (n == 0) return 0;
   struct TAccum {
@@ -212,6 +383,7 @@ int TMDLFrame::CalculateNormals() {
 }
 
 double TMDLFrame::AverageTriangleArea() const {
+  Ensure();
   const auto& tris = Model->Triangles->Items();
   if (tris.empty()) return 0;
   const int n = Count();

@@ -2,6 +2,7 @@
 // Frames (one position per vertex), scenes (named runs of frames, or timed
 // frame groups) and the flat frame index over all scenes.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,21 +20,72 @@ class TMDLFiler;
 // 0..count-1 are skipped).
 void FoldBounds(const TFrameVertex* items, int count, float mn[3], float mx[3]);
 void FoldBounds(const TFrameVertex* items, int count, const int32_t* indices, size_t n, float mn[3], float mx[3]);
+// Where an object's pivot goes: the centre of the box of its listed
+// positions (folded from +-9999999), corners added and halved as vectors.
+TVector BoxCentre(const TFrameVertex* items, int count, const std::vector<int32_t>& indices);
+
+// Positions as a model file packs them (four bytes per vertex), shared by
+// the frames of one load; the file's bytes stay in memory while a frame
+// still refers to them.
+struct TPackedPositions {
+  std::shared_ptr<const uint8_t[]> Bytes;
+  // The coordinate each byte stands for, per axis.
+  float Axis[3][256] = {};
+  // Per axis: 1 when the table never decreases, -1 when it never increases,
+  // 0 when neither holds or it has a NaN or a negative zero. With 1 or -1
+  // the box of some positions follows from their smallest and largest bytes.
+  int Order[3] = {0, 0, 0};
+  // Sets Order from Axis.
+  void SetOrders();
+};
+
+class TMDLObject;
+
+// The pivots Reconstruct gives a frame, made on the frame's first use: the
+// root's new; every other object's a new pivot linked to the root (Linked,
+// the same in every frame) and moved to the centre of the object's vertices.
+struct TPendingPivots {
+  std::vector<TMDLObject*> Objects;
+  std::vector<std::vector<int32_t>> Vertices;
+  TPivot Linked;
+};
 
 class TMDLFrame : public TMDLSection {
 public:
   explicit TMDLFrame(TMDL* model);
 
-  int Count() const { return static_cast<int>(Items_.size()); }
-  int Capacity() const { return static_cast<int>(Items_.capacity()); }
+  int Count() const {
+    return Lazy_.load(std::memory_order_acquire) != kReady ? PackedCount_ : static_cast<int>(Items_.size());
+  }
+  int Capacity() const {
+    return Lazy_.load(std::memory_order_acquire) != kReady ? PackedCount_ : static_cast<int>(Items_.capacity());
+  }
   // New positions are zero.
   void SetCount(int n);
-  TFrameVertex Get(int i) const { return Items_[static_cast<size_t>(i)]; }
-  void Put(int i, const TFrameVertex& v) { Items_[static_cast<size_t>(i)] = v; }
-  TFrameVertex& Item(int i) { return Items_[static_cast<size_t>(i)]; }
-  TFrameVertex* Data() { return Items_.data(); }
-  const TFrameVertex* Data() const { return Items_.data(); }
-  void Add(const TFrameVertex& v) { Items_.push_back(v); }
+  TFrameVertex Get(int i) const {
+    Ensure();
+    return Items_[static_cast<size_t>(i)];
+  }
+  void Put(int i, const TFrameVertex& v) {
+    Ensure();
+    Items_[static_cast<size_t>(i)] = v;
+  }
+  TFrameVertex& Item(int i) {
+    Ensure();
+    return Items_[static_cast<size_t>(i)];
+  }
+  TFrameVertex* Data() {
+    Ensure();
+    return Items_.data();
+  }
+  const TFrameVertex* Data() const {
+    Ensure();
+    return Items_.data();
+  }
+  void Add(const TFrameVertex& v) {
+    Ensure();
+    Items_.push_back(v);
+  }
   void Duplicate(int i);
   void Delete(int i);
   // Deletes every position whose skin vertex has Flags bit 0 set.
@@ -48,9 +100,15 @@ public:
 
   // Name, bounding box, positions and pivots.
   void Assign(const TMDLFrame& frame);
-  int PivotCount() const { return static_cast<int>(Pivots_.size()); }
+  int PivotCount() const {
+    return Lazy_.load(std::memory_order_acquire) == kPivotsPending ? PendingPivotCount_
+                                                                    : static_cast<int>(Pivots_.size());
+  }
   void SetPivotCount(int n);
-  TPivot& Pivot(int o) { return *Pivots_[static_cast<size_t>(o)]; }
+  TPivot& Pivot(int o) {
+    Ensure();
+    return *Pivots_[static_cast<size_t>(o)];
+  }
   void InsertPivot(int o);
   void DeletePivot(int o);
 
@@ -59,6 +117,25 @@ public:
   // vertices whose normal changed.
   int CalculateNormals();
   double AverageTriangleArea() const;
+
+  // Loading. A frame can keep its positions packed, as read, and have its
+  // pivots made later: both are made on the frame's first use (the first
+  // call that reads or changes positions or pivots; Count, Capacity and
+  // PivotCount answer without it). Making them takes a lock, so first uses
+  // from several threads are safe. Every member that touches Items_ or
+  // Pivots_ calls Ensure first.
+  //
+  // `count` packed positions at `offset` in the source's bytes replace the
+  // positions.
+  void SetPacked(std::shared_ptr<const TPackedPositions> source, size_t offset, int count);
+  // Whether the positions are still packed.
+  bool Packed() const { return Lazy_.load(std::memory_order_acquire) != kReady; }
+  // Gives a frame whose positions are packed and that has no pivots the
+  // pivots Reconstruct made.
+  void SetPendingPivots(std::shared_ptr<const TPendingPivots> pivots);
+  // For a caller about to write every position: the Count() positions,
+  // packed ones left unread (zero).
+  TFrameVertex* OverwritePositions();
 
   // Geometry exchange (mdl/MdlMerge.cpp). ImportFrame fills this frame from
   // a triangle file and tells whether the positions changed; a frame named
@@ -76,9 +153,23 @@ public:
   TFrameVertex BBoxMax;
 
 private:
-  std::vector<TFrameVertex> Items_;
+  enum : uint8_t { kReady = 0, kPacked = 1, kPivotsPending = 2 };
+  void Ensure() const {
+    if (Lazy_.load(std::memory_order_acquire) != kReady) Materialize();
+  }
+  void Materialize() const;
+
+  mutable std::vector<TFrameVertex> Items_;
   char Name_[kFrameNameSize] = {};
-  std::vector<std::unique_ptr<TPivot>> Pivots_;
+  mutable std::vector<std::unique_ptr<TPivot>> Pivots_;
+  // What is still to be made; PackedCount_ and PendingPivotCount_ stay as
+  // they are while it is made, so Count and PivotCount can read them.
+  mutable std::shared_ptr<const TPackedPositions> Packed_;
+  mutable std::shared_ptr<const TPendingPivots> PendingPivots_;
+  size_t PackedOffset_ = 0;
+  int PackedCount_ = 0;
+  int PendingPivotCount_ = 0;
+  mutable std::atomic<uint8_t> Lazy_{kReady};
 };
 
 // One scene.

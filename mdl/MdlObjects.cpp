@@ -179,15 +179,7 @@ TVector TMDLObject::Bounds(int f) {
 
 TVector TMDLObject::CentreOfCollected(int f) {
   TMDLFrame& frame = Model->Frames->Frame(f);
-  // The comparisons of MinVector/MaxVector (ties keep the running value), in
-  // bulk: this runs for every vertex of every frame on reconstruction.
-  float mn[3] = {9999999, 9999999, 9999999}, mx[3] = {-9999999, -9999999, -9999999};
-  FoldBounds(frame.Data(), frame.Count(), VertexIndices.data(), VertexIndices.size(), mn, mx);
-  TVector sum, centre;
-  ::Add(MakeVector(mn[0], mn[1], mn[2]), MakeVector(mx[0], mx[1], mx[2]), sum);
-  ::Scale(sum, 0.5, centre);
-  centre.w = 1;
-  return centre;
+  return BoxCentre(frame.Data(), frame.Count(), VertexIndices);
 }
 
 void TMDLObject::ReconstructPivots() {
@@ -301,7 +293,18 @@ void TMDLObjectList::SetName(int i, const std::string& name) { Object(i).Name = 
 
 void TMDLObjectList::Reconstruct() {
   SetCount(0);
-  SetCount(1);
+  // Frames that still hold their positions as read, without pivots, get
+  // their pivots made on first use: a new pivot linked to the root's new
+  // one is the same in every frame, and only the move to the object's
+  // centre differs. That holds when linking changes nothing in the
+  // vertices, as for a new root.
+  TMDLFrameList& frames = *Model->Frames;
+  auto pending = std::make_shared<TPendingPivots>();
+  pending->Linked.Reparent(TPivot().Matrix());
+  bool lazy = frames.Count() > 0 && IsIdentity(pending->Linked.DeltaMatrix());
+  for (int f = 0; f < frames.Count() && lazy; ++f)
+    lazy = frames.Frame(f).Packed() && frames.Frame(f).PivotCount() == 0;
+  if (!lazy) SetCount(1);
   TMDLVertexList& verts = *Model->Vertices;
   const int nv = verts.Count();
   for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, kNoObject);
@@ -329,7 +332,7 @@ void TMDLObjectList::Reconstruct() {
   // its piece was filled in).
   std::vector<int32_t> owner(static_cast<size_t>(nv), -1);
   std::vector<int32_t> work;
-  int count = Count();
+  int count = 1;  // the root
   int described = -1;
   for (int i = 0; i < nv; ++i) {
     if (count != described) {
@@ -359,7 +362,17 @@ void TMDLObjectList::Reconstruct() {
     }
     Progressor().SetPosition(Percent(i + 1, nv, 50));
   }
-  SetCount(count);
+  if (lazy) {
+    Items_.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      Items_.push_back(std::unique_ptr<TMDLObject>(new TMDLObject(Model, i, TMDLObject::TUnlinked{})));
+      TMDLObject& o = *Items_.back();
+      if (i > 0) o.SetParentNoLink(Items_[0].get());
+      o.Name = i == 0 ? std::string("root") : Format("object%d", i);
+    }
+  } else {
+    SetCount(count);
+  }
   for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, static_cast<uint16_t>(owner[static_cast<size_t>(v)]));
   Progressor().SetPosition(50);
   Progressor().SetDescription(">Reconstructing pivots or object 0");
@@ -370,9 +383,18 @@ void TMDLObjectList::Reconstruct() {
     const uint16_t o = verts.ObjectIndex(v);
     if (o < Count()) Object(o).VertexIndices.push_back(v);
   }
+  if (lazy) {
+    pending->Objects.reserve(Items_.size());
+    pending->Vertices.reserve(Items_.size());
+    for (auto& o : Items_) {
+      pending->Objects.push_back(o.get());
+      pending->Vertices.push_back(o->VertexIndices);
+    }
+    for (int f = 0; f < frames.Count(); ++f) frames.Frame(f).SetPendingPivots(pending);
+  }
   for (int k = 1; k < Count(); ++k) {
     Progressor().SetDescription(Format(">Reconstructing pivots for object %d", k));
-    Object(k).MovePivotsToCollected();
+    if (!lazy) Object(k).MovePivotsToCollected();
     Progressor().SetPosition(Percent(k + 1, Count(), 50) + 50);
   }
 }

@@ -58,6 +58,11 @@ public:
   void MovePivotsToCollected();
 
 private:
+  friend class TMDLObjectList;
+  // An object whose pivots are not touched: Reconstruct gives its frames
+  // pivots to be made later.
+  struct TUnlinked {};
+  TMDLObject(TMDL* model, int index, TUnlinked) : TMDLSection(model), Index(index) {}
   void Attach(TMDLObject* object);
   TVector CentreOfCollected(int f);
   // The frame whose pivot was linked last; PivotChanged looks there first.

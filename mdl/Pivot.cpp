@@ -12,8 +12,9 @@ bool IsIdentityMatrix(const TMatrix& m) {
   // cmpeqps is the scalar ==: -0 equals 0, NaN equals nothing.
   const __m128 e0 = _mm_setr_ps(1, 0, 0, 0), e1 = _mm_setr_ps(0, 1, 0, 0);
   const __m128 e2 = _mm_setr_ps(0, 0, 1, 0), e3 = _mm_setr_ps(0, 0, 0, 1);
-  const __m128 eq = _mm_and_ps(_mm_and_ps(_mm_cmpeq_ps(_mm_loadu_ps(m.m), e0), _mm_cmpeq_ps(_mm_loadu_ps(m.m + 4), e1)),
-                               _mm_and_ps(_mm_cmpeq_ps(_mm_loadu_ps(m.m + 8), e2), _mm_cmpeq_ps(_mm_loadu_ps(m.m + 12), e3)));
+  const __m128 top = _mm_and_ps(_mm_cmpeq_ps(_mm_loadu_ps(m.m), e0), _mm_cmpeq_ps(_mm_loadu_ps(m.m + 4), e1));
+  const __m128 bottom = _mm_and_ps(_mm_cmpeq_ps(_mm_loadu_ps(m.m + 8), e2), _mm_cmpeq_ps(_mm_loadu_ps(m.m + 12), e3));
+  const __m128 eq = _mm_and_ps(top, bottom);
   return _mm_movemask_ps(eq) == 0xF;
 #else
   for (int r = 0; r < 4; ++r)

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <thread>
 
 #include "mdl/Mdl.h"
 #include "mdl/Normals.h"
@@ -221,4 +223,168 @@ TEST(MdlFramesTest, VerticesAddedToEveryFrame) {
     EXPECT_EQ(m.Frames->Frame(k).Get(16), (TFrameVertex{1, 2, 3, 4}));
     EXPECT_EQ(m.Frames->Frame(k).Get(17), m.Frames->Frame(k).Get(2));
   }
+}
+
+// ---- positions kept packed until first use ---------------------------------------
+
+namespace {
+
+// A packed source over `bytes` whose axis k maps byte b to scale[k] * b +
+// origin[k], as a file's header does.
+std::shared_ptr<TPackedPositions> Packed(const std::vector<uint8_t>& bytes, const float scale[3],
+                                         const float origin[3]) {
+  auto p = std::make_shared<TPackedPositions>();
+  auto copy = std::make_shared<uint8_t[]>(bytes.size());
+  std::copy(bytes.begin(), bytes.end(), copy.get());
+  p->Bytes = copy;
+  for (int k = 0; k < 3; ++k)
+    for (int b = 0; b < 256; ++b) p->Axis[k][b] = static_cast<float>(b * static_cast<double>(scale[k]) + origin[k]);
+  p->SetOrders();
+  return p;
+}
+
+// The box as the running comparisons give it, position by position.
+void ReferenceBox(const TMDLFrame& f, TFrameVertex& mn, TFrameVertex& mx) {
+  float lo[3] = {9999999, 9999999, 9999999}, hi[3] = {-9999999, -9999999, -9999999};
+  for (int i = 0; i < f.Count(); ++i) {
+    const TFrameVertex v = f.Get(i);
+    const float p[3] = {v.X, v.Y, v.Z};
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = p[k] < lo[k] ? p[k] : lo[k];
+      hi[k] = p[k] > hi[k] ? p[k] : hi[k];
+    }
+  }
+  mn = TFrameVertex{lo[0], lo[1], lo[2], 0};
+  mx = TFrameVertex{hi[0], hi[1], hi[2], 0};
+}
+
+uint32_t Bits(float f) {
+  uint32_t u;
+  std::memcpy(&u, &f, 4);
+  return u;
+}
+
+}  // namespace
+
+TEST(MdlFramesTest, TableOrdersDecideWhetherBytesGiveTheBox) {
+  const std::vector<uint8_t> none;
+  const float up[3] = {0.5f, -2.0f, 0.0f}, at[3] = {1, 1, 3};
+  auto p = Packed(none, up, at);
+  EXPECT_EQ(p->Order[0], 1);
+  EXPECT_EQ(p->Order[1], -1);
+  EXPECT_NE(p->Order[2], 0);  // a constant axis is ordered both ways
+  // A NaN or a negative zero anywhere leaves the box to the positions.
+  const float nan[3] = {std::nanf(""), 1, -1e-30f}, from[3] = {0, 0, -0.0f};
+  p = Packed(none, nan, from);
+  EXPECT_EQ(p->Order[0], 0);
+  EXPECT_EQ(p->Order[1], 1);
+  EXPECT_EQ(p->Order[2], 0);
+  p->Axis[1][7] = 1000;  // no longer ordered
+  p->SetOrders();
+  EXPECT_EQ(p->Order[1], 0);
+}
+
+TEST(MdlFramesTest, PackedPositionsAreUnpackedOnFirstUseWithTheSameBox) {
+  TMDL m;
+  // 37 positions, so the last ones do not fill a block of four.
+  std::vector<uint8_t> bytes(3 + 37 * 4);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i * 53 + 11) % 251);
+  bytes[3 + 4 * 36 + 3] = 200;  // a normal index past the table reads as 0
+  struct TCase {
+    float Scale[3], Origin[3];
+  };
+  const TCase cases[] = {
+      {{0.25f, 1.0f, 3.0f}, {-10, 0, 5}},
+      {{-0.25f, 0.0f, -3.0f}, {10, 2, -5}},           // falling and constant axes
+      {{std::nanf(""), 1.0f, 1e-30f}, {0, -0.0f, 0}},  // NaN and zero of both signs: unpacked first
+  };
+  for (const TCase& c : cases) {
+    auto source = Packed(bytes, c.Scale, c.Origin);
+    TMDLFrame f(&m);
+    f.SetPacked(source, 3, 37);
+    EXPECT_TRUE(f.Packed());
+    EXPECT_EQ(f.Count(), 37);
+    EXPECT_EQ(f.Capacity(), 37);
+    f.ComputeBoundingBox();
+    const TFrameVertex mn = f.BBoxMin, mx = f.BBoxMax;
+    // The box never needs the positions when the tables are ordered.
+    EXPECT_EQ(f.Packed(), source->Order[0] != 0 && source->Order[1] != 0 && source->Order[2] != 0);
+    for (int i = 0; i < 37; ++i) {
+      const uint8_t* p = bytes.data() + 3 + 4 * i;
+      const TFrameVertex v = f.Get(i);
+      EXPECT_EQ(Bits(v.X), Bits(source->Axis[0][p[0]])) << i;
+      EXPECT_EQ(Bits(v.Y), Bits(source->Axis[1][p[1]])) << i;
+      EXPECT_EQ(Bits(v.Z), Bits(source->Axis[2][p[2]])) << i;
+      EXPECT_EQ(v.NormalIndex, p[3] < kNormalCount ? p[3] : 0) << i;
+    }
+    EXPECT_FALSE(f.Packed());
+    EXPECT_EQ(f.Capacity(), 37);
+    TFrameVertex rmn, rmx;
+    ReferenceBox(f, rmn, rmx);
+    for (const auto& [a, b] : {std::pair{mn, rmn}, std::pair{mx, rmx}}) {
+      EXPECT_EQ(Bits(a.X), Bits(b.X));
+      EXPECT_EQ(Bits(a.Y), Bits(b.Y));
+      EXPECT_EQ(Bits(a.Z), Bits(b.Z));
+    }
+  }
+}
+
+TEST(MdlFramesTest, PackedFramesCopyGrowAndOverwriteLikeOthers) {
+  TMDL m;
+  const std::vector<uint8_t> bytes = {1, 2, 3, 4, 5, 6, 7, 8};
+  const float scale[3] = {1, 1, 1}, origin[3] = {0, 0, 0};
+  auto source = Packed(bytes, scale, origin);
+  TMDLFrame a(&m), b(&m), c(&m);
+  a.SetPacked(source, 0, 2);
+  b.Assign(a);
+  EXPECT_EQ(b.Get(1), (TFrameVertex{5, 6, 7, 8}));
+  a.SetPacked(source, 4, 1);
+  a.Add(TFrameVertex{9, 9, 9, 0});
+  EXPECT_EQ(a.Get(0), (TFrameVertex{5, 6, 7, 8}));
+  EXPECT_EQ(a.Count(), 2);
+  // Positions about to be overwritten are not read: they start at zero.
+  c.SetPacked(source, 0, 2);
+  TFrameVertex* out = c.OverwritePositions();
+  EXPECT_FALSE(c.Packed());
+  EXPECT_EQ(out[1], TFrameVertex{});
+  EXPECT_EQ(c.Count(), 2);
+}
+
+TEST(MdlFramesTest, FirstUseFromSeveralThreadsSeesOnePositionArray) {
+  TMDL m;
+  std::vector<uint8_t> bytes(4 * 5000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  const float scale[3] = {0.5f, 0.25f, 2}, origin[3] = {1, 2, 3};
+  auto source = Packed(bytes, scale, origin);
+  std::vector<std::unique_ptr<TMDLFrame>> frames;
+  for (int k = 0; k < 8; ++k) {
+    frames.push_back(std::make_unique<TMDLFrame>(&m));
+    frames.back()->SetPacked(source, 0, 5000);
+  }
+  std::vector<const TFrameVertex*> seen[2];
+  auto reader = [&](int t) {
+    for (auto& f : frames) seen[t].push_back(static_cast<const TMDLFrame&>(*f).Data());
+  };
+  std::thread one(reader, 0), two(reader, 1);
+  one.join();
+  two.join();
+  EXPECT_EQ(seen[0], seen[1]);
+  for (auto& f : frames) EXPECT_EQ(f->Get(4999).Z, source->Axis[2][static_cast<uint8_t>(4999 * 4 * 7 + 2 * 7)]);
+}
+
+TEST(MdlFramesTest, ZerosOfBothSignsTakeTheBoxFromThePositions) {
+  TMDL m;
+  // x bytes 2 then 1: the running minimum keeps the first of the two equal
+  // zeros, the negative one.
+  const std::vector<uint8_t> bytes = {2, 0, 0, 0, 1, 0, 0, 0};
+  const float scale[3] = {1, 1, 1}, origin[3] = {0, 0, 0};
+  auto source = Packed(bytes, scale, origin);
+  source->Axis[0][1] = 0.0f;
+  source->Axis[0][2] = -0.0f;
+  source->SetOrders();
+  TMDLFrame f(&m);
+  f.SetPacked(source, 0, 2);
+  f.ComputeBoundingBox();
+  EXPECT_TRUE(std::signbit(f.BBoxMin.X));
+  EXPECT_TRUE(std::signbit(f.BBoxMax.X));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "mdl/Mdl.h"
 #include "mdl/tests/ModelBuilders.h"
 
@@ -101,4 +103,107 @@ TEST(MdlObjectsTest, AVeryLongConnectedMeshReconstructsWithoutRecursion) {
   EXPECT_EQ(m.Objects->Object(1).CollectVertices(), n);
   TVector c = Column(m.Objects->Object(1).Pivot(0).Matrix(), 4);
   EXPECT_NEAR(c.x, (n / 2 - 1) / 2.0, 1e-3);
+}
+
+// ---- pivots of a loaded model, made on first use ---------------------------------
+
+namespace {
+
+std::vector<uint8_t> GameFileOfThreePieces() {
+  TMDL m;
+  MakeTwoBoxes(m, 4);
+  AddBox(m, -6, 3, 1, 0.5f, 0.125f);
+  m.Frames->Scene(0).Frame(2).Item(3).Z = 2.5f;  // one frame leans
+  m.Objects->Reconstruct();
+  TMemoryStream s;
+  m.SaveToStream(s, false);
+  return s.Bytes();
+}
+
+void Load(TMDL& m, const std::vector<uint8_t>& bytes) {
+  TMemoryStream s(bytes);
+  m.LoadFromStream(s);
+}
+
+// The same model with its pivots made the direct way: every frame unpacked
+// first, then the objects rebuilt.
+void LoadDirect(TMDL& m, const std::vector<uint8_t>& bytes) {
+  Load(m, bytes);
+  for (int f = 0; f < m.Frames->Count(); ++f) m.Frames->Frame(f).Data();
+  m.Objects->Reconstruct();
+}
+
+bool SamePivot(const TPivot& a, const TPivot& b) {
+  auto same = [](const void* x, const void* y, size_t n) { return std::memcmp(x, y, n) == 0; };
+  for (int k = 0; k < TPivot::kChannels; ++k)
+    if (a.IsKey(k) != b.IsKey(k)) return false;
+  return same(a.Matrix().m, b.Matrix().m, 64) && same(a.LocalMatrix().m, b.LocalMatrix().m, 64) &&
+         same(a.DeltaMatrix().m, b.DeltaMatrix().m, 64) && same(a.Translation(), b.Translation(), 12) &&
+         same(a.Rotation(), b.Rotation(), 12) && same(a.Scale(), b.Scale(), 12) && bool(a.OnChange) &&
+         bool(b.OnChange);
+}
+
+}  // namespace
+
+TEST(MdlObjectsTest, PivotsMadeOnFirstUseAreThoseOfADirectRebuild) {
+  const std::vector<uint8_t> bytes = GameFileOfThreePieces();
+  TMDL lazy, direct;
+  Load(lazy, bytes);
+  LoadDirect(direct, bytes);
+  ASSERT_EQ(lazy.Objects->Count(), 4);
+  ASSERT_EQ(direct.Objects->Count(), 4);
+  for (int f = 0; f < lazy.Frames->Count(); ++f) {
+    // Counted before anything is made.
+    EXPECT_EQ(lazy.Frames->Frame(f).PivotCount(), 4);
+    EXPECT_TRUE(lazy.Frames->Frame(f).Packed());
+  }
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(lazy.Objects->Object(i).VertexIndices, direct.Objects->Object(i).VertexIndices);
+    EXPECT_EQ(lazy.Objects->Object(i).Parent == nullptr, i == 0);
+    for (int f = 0; f < lazy.Frames->Count(); ++f)
+      EXPECT_TRUE(SamePivot(lazy.Objects->Object(i).Pivot(f), direct.Objects->Object(i).Pivot(f))) << i << " " << f;
+  }
+  // The pivots are wired to their objects: turning one moves its piece only.
+  const TFrameVertex before = lazy.Frames->Frame(1).Get(0), other = lazy.Frames->Frame(1).Get(8);
+  lazy.Objects->Object(1).Pivot(1).SetChannel(5, 90);
+  EXPECT_NE(lazy.Frames->Frame(1).Get(0), before);
+  EXPECT_EQ(lazy.Frames->Frame(1).Get(8), other);
+}
+
+TEST(MdlObjectsTest, PositionsChangedBeforeFirstUseDoNotMoveThePivots) {
+  const std::vector<uint8_t> bytes = GameFileOfThreePieces();
+  TMDL lazy, direct;
+  Load(lazy, bytes);
+  LoadDirect(direct, bytes);
+  // The first touch of frame 2 is a change of a position of object 1.
+  lazy.Frames->Frame(2).Item(0).X += 100;
+  lazy.Frames->Frame(3).Put(9, TFrameVertex{50, 50, 50, 0});
+  for (int i = 0; i < 4; ++i)
+    for (int f = 0; f < 4; ++f)
+      EXPECT_TRUE(SamePivot(lazy.Objects->Object(i).Pivot(f), direct.Objects->Object(i).Pivot(f))) << i << " " << f;
+}
+
+TEST(MdlObjectsTest, PivotsNotYetMadeCanBeDroppedAndRebuilt) {
+  const std::vector<uint8_t> bytes = GameFileOfThreePieces();
+  TMDL lazy, direct;
+  Load(lazy, bytes);
+  LoadDirect(direct, bytes);
+  lazy.Objects->Reconstruct();
+  lazy.Objects->Reconstruct();
+  for (int f = 0; f < 4; ++f) EXPECT_TRUE(lazy.Frames->Frame(f).Packed());
+  lazy.Objects->SetCount(0);
+  EXPECT_EQ(lazy.Frames->Frame(0).PivotCount(), 0);
+  lazy.Objects->Reconstruct();
+  for (int i = 0; i < 4; ++i)
+    for (int f = 0; f < 4; ++f)
+      EXPECT_TRUE(SamePivot(lazy.Objects->Object(i).Pivot(f), direct.Objects->Object(i).Pivot(f))) << i << " " << f;
+  for (int f = 0; f < 4; ++f)
+    for (int v = 0; v < direct.Frames->Frame(f).Count(); ++v)
+      EXPECT_EQ(lazy.Frames->Frame(f).Get(v), direct.Frames->Frame(f).Get(v));
+  // Deleting an object makes the others' pivots first.
+  TMDL again;
+  Load(again, bytes);
+  again.Objects->Delete(2);
+  ASSERT_EQ(again.Objects->Count(), 3);
+  EXPECT_TRUE(SamePivot(again.Objects->Object(2).Pivot(3), direct.Objects->Object(3).Pivot(3)));
 }
