@@ -16,6 +16,7 @@ void TIntervals::Set(int i, float v) {
   if (i < 0) return;
   Reserve(i + 1);
   Items_[static_cast<size_t>(i)] = v;
+  Ordered_ = std::min(Ordered_, i);
 }
 
 void TIntervals::Reserve(int count) {
@@ -24,12 +25,17 @@ void TIntervals::Reserve(int count) {
 
 void TIntervals::SetDefault() {
   for (size_t i = 0; i < Items_.size(); ++i) Items_[i] = static_cast<float>(0.1 * static_cast<double>(i + 1));
+  Ordered_ = 0;
 }
 
 void TIntervals::Repair(int count) {
   Reserve(count);
-  for (int i = 0; i + 1 < count; ++i) {
+  // A pass leaves what it repairs as the next pass would (a repaired entry
+  // depends only on its predecessor and the first), so entries a pass has
+  // seen and nothing has changed since need no second look.
+  for (int i = std::max(Ordered_ - 1, 0); i + 1 < count; ++i) {
     auto& next = Items_[static_cast<size_t>(i) + 1];
     if (next < Items_[static_cast<size_t>(i)]) next = Items_[0] + Items_[static_cast<size_t>(i)];
   }
+  Ordered_ = std::max(Ordered_, count);
 }

@@ -83,6 +83,9 @@ public:
 
 private:
   std::vector<float> Items_;
+  // The first Ordered_ entries are as a repair pass leaves them, so adding
+  // members one at a time costs one comparison each, not a pass over all.
+  int Ordered_ = 0;
 };
 
 // A flat index entry: (group or scene, position inside it).

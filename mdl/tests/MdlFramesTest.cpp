@@ -388,3 +388,43 @@ TEST(MdlFramesTest, ZerosOfBothSignsTakeTheBoxFromThePositions) {
   EXPECT_TRUE(std::signbit(f.BBoxMin.X));
   EXPECT_TRUE(std::signbit(f.BBoxMax.X));
 }
+
+TEST(MdlFramesTest, RepairingMemberByMemberMatchesAFullPassEachTime) {
+  // The plain repair: every pair, every time.
+  auto full = [](std::vector<float>& v, int count) {
+    if (static_cast<int>(v.size()) < count) v.resize(static_cast<size_t>(count), 0.0f);
+    for (int i = 0; i + 1 < count; ++i)
+      if (v[static_cast<size_t>(i) + 1] < v[static_cast<size_t>(i)])
+        v[static_cast<size_t>(i) + 1] = v[0] + v[static_cast<size_t>(i)];
+  };
+  const float values[] = {0.0f, 0.5f, 0.1f, -0.3f, 2.0f, std::nanf(""), 1e30f, -1e30f, 0.25f};
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 200; ++round) {
+    TIntervals t;
+    std::vector<float> ref(kIntervalCount, 0.0f);
+    int members = 0;
+    for (int step = 0; step < 150; ++step) {
+      if (next(5) == 0) {
+        // Some members set by hand, sometimes the first.
+        const int i = static_cast<int>(next(static_cast<uint32_t>(members + 2)));
+        const float v = values[next(sizeof values / sizeof values[0])];
+        t.Set(i, v);
+        if (static_cast<int>(ref.size()) <= i) ref.resize(static_cast<size_t>(i) + 1, 0.0f);
+        ref[static_cast<size_t>(i)] = v;
+      } else {
+        ++members;
+        t.Repair(members);
+        full(ref, members);
+      }
+      ASSERT_EQ(t.Size(), static_cast<int>(ref.size()));
+      for (int i = 0; i < t.Size(); ++i) {
+        const float a = t.Get(i), b = ref[static_cast<size_t>(i)];
+        ASSERT_TRUE(std::memcmp(&a, &b, 4) == 0) << "round " << round << " step " << step << " entry " << i;
+      }
+    }
+  }
+}
