@@ -23,7 +23,9 @@ struct TPcx {
   std::vector<uint8_t> Palette;        // 768 bytes for 8-bit pictures, written after a 12
 
   std::vector<uint8_t> Bytes() const {
-    std::vector<uint8_t> b(128, 0);
+    // Sized once: g++ 12 misjudges the bounds of a vector grown from 128 bytes.
+    const size_t paletteAt = 128 + Data.size();
+    std::vector<uint8_t> b(paletteAt + (Palette.empty() ? 0 : 1 + Palette.size()), 0);
     b[0] = Manufacturer;
     b[1] = 5;
     b[2] = 1;
@@ -35,10 +37,10 @@ struct TPcx {
     std::copy(HeaderPalette.begin(), HeaderPalette.end(), b.begin() + 16);
     b[65] = uint8_t(Planes);
     PutU16LE(b.data() + 66, uint16_t(BytesPerLine));
-    b.insert(b.end(), Data.begin(), Data.end());
+    std::copy(Data.begin(), Data.end(), b.begin() + 128);
     if (!Palette.empty()) {
-      b.push_back(12);
-      b.insert(b.end(), Palette.begin(), Palette.end());
+      b[paletteAt] = 12;
+      std::copy(Palette.begin(), Palette.end(), b.begin() + paletteAt + 1);
     }
     return b;
   }
