@@ -66,7 +66,9 @@ void TMDLBitmap::UpdateDisplayColors() {
   map.CopyRange(16, TopColor * 16, TopColor > 7, 16);
   map.CopyRange(96, BottomColor * 16, BottomColor > 7, 16);
   map.TranslateColormap(DisplayColormap(), *ShadeTable_);
-  map.ApplyLightLevel(GameColormap(), 32 - Gamma);
+  // The editor's gamma runs from -31 (darker) to 32 (lighter); the byte
+  // holds it in two's complement.
+  map.ApplyLightLevel(GameColormap(), 32 - static_cast<int8_t>(Gamma));
   TWinGPalette palette;
   palette.Assign(&GamePalette());
   map.TranslatePalette(GamePalette(), palette);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/tests/EditorFixtures.h"
+#include "raster/WinGPalette.h"
 
 using namespace edtest;
 
@@ -240,6 +241,19 @@ TEST_F(EditorTest, GammaReachesEverySkin) {
   Editor->SetGamma(12);
   EXPECT_EQ(Log, (Events{"Gamma"}));
   for (int k = 0; k < Editor->Model->Skins->Count(); ++k) EXPECT_EQ(Editor->Model->Skins->Skin(k).Gamma, 12);
+}
+
+TEST_F(EditorTest, NegativeGammaDarkensAndPositiveLightens) {
+  Open();
+  TMDLBitmap& skin = Editor->Model->Skins->Skin(0);
+  auto brightness = [&](int g) {
+    Editor->SetGamma(g);
+    const TRGBQuad q = skin.DisplayImage().GetColorEntry(100);
+    return QuadRed(q) + QuadGreen(q) + QuadBlue(q);
+  };
+  const int normal = brightness(0);
+  EXPECT_LT(brightness(-20), normal);
+  EXPECT_GT(brightness(20), normal);
 }
 
 TEST_F(EditorTest, GettersDescribeTheCurrentModel) {
