@@ -45,6 +45,16 @@ void TMDLBitmap::RecountColors() {
   for (int y = 0; y < Height; ++y) {
     const uint8_t* row = Image.ScanLine(y);
     int x = 0;
+    // Skins have large areas of one colour: eight equal pixels count at once.
+    for (; x + 8 <= Width; x += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, row + x, 8);
+      if (eight == (eight & 0xFF) * 0x0101010101010101ull) {
+        counts[static_cast<size_t>(x >> 3) & 3][row[x]] += 8;
+        continue;
+      }
+      for (int k = 0; k < 8; ++k) ++counts[static_cast<size_t>(k) & 3][row[x + k]];
+    }
     for (; x + 4 <= Width; x += 4) {
       ++counts[0][row[x]];
       ++counts[1][row[x + 1]];

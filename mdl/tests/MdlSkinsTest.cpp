@@ -102,3 +102,23 @@ TEST(MdlSkinsTest, DisplayColoursFollowTheSettings) {
   s.SetGamma(200);  // far out of range: the light row is clamped, nothing breaks
   EXPECT_NO_THROW(s.DisplayImage());
 }
+
+TEST(MdlSkinsTest, ColourCountsOfRunsAndOddRowLengths) {
+  TMDL m;
+  for (int width : {1, 7, 8, 13, 67}) {
+    TMDLBitmap skin(&m);
+    skin.SetSize(width, 5);
+    std::array<int32_t, 256> expected{};
+    uint32_t seed = static_cast<uint32_t>(width);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < width; ++x) {
+        seed = seed * 1664525u + 1013904223u;
+        // Long runs of one colour broken by odd pixels.
+        const uint8_t c = (seed >> 24) < 40 ? static_cast<uint8_t>(seed >> 8) : static_cast<uint8_t>(y * 3 + x / 9);
+        skin.Row(y)[x] = c;
+        ++expected[c];
+      }
+    skin.RecountColors();
+    EXPECT_EQ(skin.ColorCount, expected) << width;
+  }
+}
