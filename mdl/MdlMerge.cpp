@@ -416,12 +416,13 @@ void TMDLFrame::RebuildFromSkin() {
   for (int i = 0; i < verts.Count(); ++i) {
     const TSkinVertex v = verts.Get(i);
     TFrameVertex& p = Item(i);
-    p.Z = static_cast<float>(z1 - (v.T - 2) / s);
+    const double S = v.S, T = v.T;
+    p.Z = static_cast<float>(z1 - (T - 2) / s);
     if (v.S > half) {
       p.X = static_cast<float>(-d);
-      p.Y = static_cast<float>((v.S - half) / s + y0);
+      p.Y = static_cast<float>((S - half) / s + y0);
     } else {
-      p.Y = static_cast<float>((v.S - 2) / s + y0);
+      p.Y = static_cast<float>((S - 2) / s + y0);
       p.X = static_cast<float>(d);
     }
     p.NormalIndex = 0;

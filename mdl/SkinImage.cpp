@@ -317,7 +317,10 @@ void TMDLBitmapList::PaintTriangles(int k) {
         break;
       }
       const TSkinVertex sv = verts.Get(v);
-      p[c] = TPoint{t.FacesFront == 1 || sv.Flags == 0 ? sv.S : sv.S + half, sv.T};
+      // Far-off coordinates (a damaged file) are only clipped away; kept
+      // within int they cannot overflow on the way.
+      const int64_t s = t.FacesFront == 1 || sv.Flags == 0 ? int64_t{sv.S} : int64_t{sv.S} + half;
+      p[c] = TPoint{static_cast<int>(std::clamp<int64_t>(s, INT32_MIN / 2, INT32_MAX / 2)), sv.T};
     }
     if (!valid) continue;
     canvas.MoveTo(p[0].X, p[0].Y);
