@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "core/Endian.h"
 #include "core/Format.h"
@@ -442,10 +443,11 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
   filer.CheckCount(filer.NumFrames, 4 + recordSize, "frames");
   const int32_t total = filer.NumFrames;
   const std::shared_ptr<const TPackedPositions> packed = PackedPositions(filer);
+  TProgressor& progressor = Progressor();
   TProgressScope progress(0, ">Loading Frame 0");
   int32_t done = 0;
   while (filer.NumFrames > 0) {
-    Progressor().SetDescription(Format(">Loading Frame %d", done));
+    progressor.SetDescription(">Loading Frame " + std::to_string(done));
     auto scene = std::make_unique<TMDLFrameGroup>(Model);
     scene->GroupType = r.I32();
     if (scene->GroupType == 0) {
@@ -463,16 +465,20 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
           break;
         }
         const size_t q = r.Position();
-        std::string name = "frame";
+        std::string_view name = "frame";
         if (filer.Version >= 6) {
           if (r.Remaining() < 2 * kPackedVertexSize + kNameSize) {
             r.Seek(p);
             break;
           }
           r.Skip(2 * kPackedVertexSize);
-          name = filer.ReadName();
+          const char* bytes = reinterpret_cast<const char*>(r.Take(kNameSize));
+          name = std::string_view(bytes, strnlen(bytes, kNameSize));
         }
-        if (!HasDigit(name) || BaseName(name) != base) {
+        // BaseName and HasDigit, on the bytes in place.
+        size_t digit = 0;
+        while (digit < name.size() && !(name[digit] >= '0' && name[digit] <= '9')) ++digit;
+        if (digit == name.size() || name.substr(0, digit) != base) {
           r.Seek(p);
           break;
         }
@@ -504,7 +510,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
       done += 1;
     }
     Scenes_.push_back(std::move(scene));
-    Progressor().SetPosition(Percent(done, total));
+    progressor.SetPosition(Percent(done, total));
   }
   filer.NumFrames = done;
   RebuildIndex();
@@ -575,7 +581,7 @@ void TMDLFrameList::LoadRaw(TMDLFiler& filer) {
   TProgressScope progress(0, ">Loading Frame 0");
   int32_t entries = 0, frames = 0;
   for (int s = 0; s < SceneCount(); ++s) {
-    Progressor().SetDescription(Format(">Loading Frame %d", entries));
+    Progressor().SetDescription(">Loading Frame " + std::to_string(entries));
     TMDLFrameGroup& scene = Scene(s);
     for (int i = 0; i < scene.Count(); ++i) {
       TMDLFrame& frame = scene.Frame(i);

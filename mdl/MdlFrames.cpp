@@ -114,12 +114,24 @@ void ByteRange(const uint8_t* p, int count, uint8_t lo[3], uint8_t hi[3]) {
   int i = 0;
   uint8_t a[16], b[16];
 #if defined(__SSE2__)
+  // Two pairs of running values, eight positions a step.
   __m128i least = _mm_set1_epi8(static_cast<char>(0xFF)), most = _mm_setzero_si128();
+  __m128i least2 = least, most2 = most;
+  auto at = [p](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * static_cast<size_t>(k))); };
+  for (; i + 8 <= count; i += 8) {
+    const __m128i v = at(i), w = at(i + 4);
+    least = _mm_min_epu8(least, v);
+    most = _mm_max_epu8(most, v);
+    least2 = _mm_min_epu8(least2, w);
+    most2 = _mm_max_epu8(most2, w);
+  }
   for (; i + 4 <= count; i += 4) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * static_cast<size_t>(i)));
+    const __m128i v = at(i);
     least = _mm_min_epu8(least, v);
     most = _mm_max_epu8(most, v);
   }
+  least = _mm_min_epu8(least, least2);
+  most = _mm_max_epu8(most, most2);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(a), least);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(b), most);
 #else
@@ -129,8 +141,8 @@ void ByteRange(const uint8_t* p, int count, uint8_t lo[3], uint8_t hi[3]) {
   }
 #endif
   for (int k = 0; k < 3; ++k) {
-    lo[k] = std::min({a[k], a[4 + k], a[8 + k], a[12 + k]});
-    hi[k] = std::max({b[k], b[4 + k], b[8 + k], b[12 + k]});
+    lo[k] = std::min(std::min(a[k], a[4 + k]), std::min(a[8 + k], a[12 + k]));
+    hi[k] = std::max(std::max(b[k], b[4 + k]), std::max(b[8 + k], b[12 + k]));
   }
   for (; i < count; ++i)
     for (int k = 0; k < 3; ++k) {

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/Format.h"
 #include "core/Progress.h"
 #include "mdl/Mdl.h"
 
@@ -237,7 +236,7 @@ void TMDLObjectList::SetCount(int n) {
   for (int i = Count(); i < n; ++i) {
     auto o = std::make_unique<TMDLObject>(Model, i, nullptr);
     if (i > 0) LinkUnderRoot(*o, oldPivots);
-    o->Name = i == 0 ? std::string("root") : Format("object%d", i);
+    o->Name = i == 0 ? std::string("root") : "object" + std::to_string(i);
     Items_.push_back(std::move(o));
   }
 }
@@ -309,58 +308,53 @@ void TMDLObjectList::Reconstruct() {
   const int nv = verts.Count();
   for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, kNoObject);
 
-  // Triangles of each vertex, in triangle order (compressed rows).
+  // The pieces: vertices joined through triangles. Each piece is a tree
+  // whose root is its lowest vertex (no recursion, so no mesh is too deep).
   const auto& tris = Model->Triangles->Items();
-  std::vector<int32_t> start(static_cast<size_t>(nv) + 1, 0);
-  for (const TTriangle& t : tris)
-    for (int c = 0; c < 3; ++c)
-      if (t.Vertex[c] >= 0 && t.Vertex[c] < nv) ++start[static_cast<size_t>(t.Vertex[c]) + 1];
-  for (int v = 0; v < nv; ++v) start[static_cast<size_t>(v) + 1] += start[static_cast<size_t>(v)];
-  std::vector<int32_t> uses(static_cast<size_t>(start[static_cast<size_t>(nv)]));
-  {
-    std::vector<int32_t> fill(start.begin(), start.end() - 1);
-    for (size_t t = 0; t < tris.size(); ++t)
-      for (int c = 0; c < 3; ++c) {
-        int32_t v = tris[t].Vertex[c];
-        if (v >= 0 && v < nv) uses[static_cast<size_t>(fill[static_cast<size_t>(v)]++)] = static_cast<int32_t>(t);
+  std::vector<int32_t> up(static_cast<size_t>(nv));
+  for (int v = 0; v < nv; ++v) up[static_cast<size_t>(v)] = v;
+  auto root = [&up](int32_t v) {
+    while (up[static_cast<size_t>(v)] != v) {
+      up[static_cast<size_t>(v)] = up[static_cast<size_t>(up[static_cast<size_t>(v)])];
+      v = up[static_cast<size_t>(v)];
+    }
+    return v;
+  };
+  for (const TTriangle& t : tris) {
+    int32_t joined = -1;  // the root of the corners seen so far
+    for (int c = 0; c < 3; ++c) {
+      const int32_t w = t.Vertex[c];
+      if (w < 0 || w >= nv) continue;
+      const int32_t b = root(w);
+      if (joined < 0 || joined == b) {
+        joined = b;
+      } else if (b < joined) {
+        up[static_cast<size_t>(joined)] = b;
+        joined = b;
+      } else {
+        up[static_cast<size_t>(b)] = joined;
       }
+    }
   }
 
+  TProgressor& progressor = Progressor();
   TProgressScope progress(0, ">Scanning object 0");
-  // The scan numbers the pieces; their objects are made afterwards, all at a
-  // time, while no vertex belongs to them yet (as each would be made before
-  // its piece was filled in).
+  // Scanning the vertices in order, a piece's lowest vertex starts a new
+  // object. The objects are made afterwards, all at a time, while no vertex
+  // belongs to them yet (as each would be made before its piece was filled
+  // in).
   std::vector<int32_t> owner(static_cast<size_t>(nv), -1);
-  std::vector<int32_t> work;
   int count = 1;  // the root
   int described = -1;
   for (int i = 0; i < nv; ++i) {
     if (count != described) {
-      Progressor().SetDescription(Format(">Scanning object %d", count));
+      progressor.SetDescription(">Scanning object " + std::to_string(count));
       described = count;
     }
-    if (owner[static_cast<size_t>(i)] < 0) {
-      const int32_t index = count++;
-      // Every vertex joined to i through triangles gets the new object; an
-      // explicit work list instead of recursion, so no mesh is too deep.
-      owner[static_cast<size_t>(i)] = index;
-      work.assign(1, i);
-      while (!work.empty()) {
-        int32_t v = work.back();
-        work.pop_back();
-        for (int32_t k = start[static_cast<size_t>(v)]; k < start[static_cast<size_t>(v) + 1]; ++k) {
-          const TTriangle& t = tris[static_cast<size_t>(uses[static_cast<size_t>(k)])];
-          for (int c = 0; c < 3; ++c) {
-            int32_t w = t.Vertex[c];
-            if (w >= 0 && w < nv && owner[static_cast<size_t>(w)] < 0) {
-              owner[static_cast<size_t>(w)] = index;
-              work.push_back(w);
-            }
-          }
-        }
-      }
-    }
-    Progressor().SetPosition(Percent(i + 1, nv, 50));
+    const int32_t r = root(i);
+    owner[static_cast<size_t>(i)] = r == i ? count++ : owner[static_cast<size_t>(r)];
+    const int32_t now = Percent(i + 1, nv, 50);
+    if (now != progressor.Position()) progressor.SetPosition(now);
   }
   if (lazy) {
     Items_.reserve(static_cast<size_t>(count));
@@ -368,14 +362,14 @@ void TMDLObjectList::Reconstruct() {
       Items_.push_back(std::unique_ptr<TMDLObject>(new TMDLObject(Model, i, TMDLObject::TUnlinked{})));
       TMDLObject& o = *Items_.back();
       if (i > 0) o.SetParentNoLink(Items_[0].get());
-      o.Name = i == 0 ? std::string("root") : Format("object%d", i);
+      o.Name = i == 0 ? std::string("root") : "object" + std::to_string(i);
     }
   } else {
     SetCount(count);
   }
   for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, static_cast<uint16_t>(owner[static_cast<size_t>(v)]));
-  Progressor().SetPosition(50);
-  Progressor().SetDescription(">Reconstructing pivots or object 0");
+  progressor.SetPosition(50);
+  progressor.SetDescription(">Reconstructing pivots or object 0");
   // Every object's vertex list in one pass (the same lists CollectVertices
   // would make one object at a time).
   for (auto& o : Items_) o->VertexIndices.clear();
@@ -393,8 +387,8 @@ void TMDLObjectList::Reconstruct() {
     for (int f = 0; f < frames.Count(); ++f) frames.Frame(f).SetPendingPivots(pending);
   }
   for (int k = 1; k < Count(); ++k) {
-    Progressor().SetDescription(Format(">Reconstructing pivots for object %d", k));
+    progressor.SetDescription(">Reconstructing pivots for object " + std::to_string(k));
     if (!lazy) Object(k).MovePivotsToCollected();
-    Progressor().SetPosition(Percent(k + 1, Count(), 50) + 50);
+    progressor.SetPosition(Percent(k + 1, Count(), 50) + 50);
   }
 }

@@ -207,3 +207,51 @@ TEST(MdlObjectsTest, PivotsNotYetMadeCanBeDroppedAndRebuilt) {
   ASSERT_EQ(again.Objects->Count(), 3);
   EXPECT_TRUE(SamePivot(again.Objects->Object(2).Pivot(3), direct.Objects->Object(3).Pivot(3)));
 }
+
+TEST(MdlObjectsTest, PiecesAreNumberedInTheOrderOfTheirLowestVertex) {
+  // Random sparse meshes, some corners out of range, compared with a plain
+  // flood fill: a vertex not yet taken starts the next object.
+  uint32_t seed = 99;
+  auto next = [&seed](int n) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
+  };
+  for (int round = 0; round < 20; ++round) {
+    TMDL m;
+    m.Clear();
+    const int nv = 20 + next(200), nt = next(nv);
+    for (int v = 0; v < nv; ++v) m.Vertices->Add(TSkinVertex{}, kNoObject);
+    for (int t = 0; t < nt; ++t) {
+      TTriangle tri{0, {next(nv), next(nv), next(nv)}};
+      if (next(10) == 0) tri.Vertex[next(3)] = next(2) ? -1 : nv + 3;
+      m.Triangles->Add(tri);
+    }
+    m.Objects->Reconstruct();
+    std::vector<int> expected(static_cast<size_t>(nv), -1);
+    int objects = 1;
+    for (int i = 0; i < nv; ++i) {
+      if (expected[static_cast<size_t>(i)] >= 0) continue;
+      std::vector<int> work{i};
+      expected[static_cast<size_t>(i)] = objects;
+      while (!work.empty()) {
+        const int v = work.back();
+        work.pop_back();
+        for (const TTriangle& t : m.Triangles->Items()) {
+          bool has = false;
+          for (int c = 0; c < 3; ++c) has = has || t.Vertex[c] == v;
+          if (!has) continue;
+          for (int c = 0; c < 3; ++c) {
+            const int w = t.Vertex[c];
+            if (w >= 0 && w < nv && expected[static_cast<size_t>(w)] < 0) {
+              expected[static_cast<size_t>(w)] = objects;
+              work.push_back(w);
+            }
+          }
+        }
+      }
+      ++objects;
+    }
+    ASSERT_EQ(m.Objects->Count(), objects) << round;
+    for (int v = 0; v < nv; ++v) EXPECT_EQ(m.Vertices->ObjectIndex(v), expected[static_cast<size_t>(v)]) << round;
+  }
+}
