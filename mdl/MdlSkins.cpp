@@ -53,7 +53,14 @@ void TMDLBitmap::RecountColors() {
         counts[static_cast<size_t>(x >> 3) & 3][row[x]] += 8;
         continue;
       }
-      for (int k = 0; k < 8; ++k) ++counts[static_cast<size_t>(k) & 3][row[x + k]];
+      ++counts[0][row[x]];
+      ++counts[1][row[x + 1]];
+      ++counts[2][row[x + 2]];
+      ++counts[3][row[x + 3]];
+      ++counts[0][row[x + 4]];
+      ++counts[1][row[x + 5]];
+      ++counts[2][row[x + 6]];
+      ++counts[3][row[x + 7]];
     }
     for (; x + 4 <= Width; x += 4) {
       ++counts[0][row[x]];
