@@ -111,40 +111,49 @@ namespace {
 // Per axis, the smallest and largest coordinate byte of `count` packed
 // positions (x, y, z, normal).
 void ByteRange(const uint8_t* p, int count, uint8_t lo[3], uint8_t hi[3]) {
-  int i = 0;
-  uint8_t a[16], b[16];
 #if defined(__SSE2__)
-  // Two pairs of running values, eight positions a step.
-  __m128i least = _mm_set1_epi8(static_cast<char>(0xFF)), most = _mm_setzero_si128();
-  __m128i least2 = least, most2 = most;
-  auto at = [p](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * static_cast<size_t>(k))); };
-  for (; i + 8 <= count; i += 8) {
-    const __m128i v = at(i), w = at(i + 4);
-    least = _mm_min_epu8(least, v);
-    most = _mm_max_epu8(most, v);
-    least2 = _mm_min_epu8(least2, w);
-    most2 = _mm_max_epu8(most2, w);
-  }
-  for (; i + 4 <= count; i += 4) {
-    const __m128i v = at(i);
-    least = _mm_min_epu8(least, v);
-    most = _mm_max_epu8(most, v);
-  }
-  least = _mm_min_epu8(least, least2);
-  most = _mm_max_epu8(most, most2);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(a), least);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(b), most);
-#else
-  for (int k = 0; k < 16; ++k) {
-    a[k] = 0xFF;
-    b[k] = 0;
+  if (count >= 4) {
+    // Two pairs of running values, eight positions a step; the last block
+    // of four may overlap the one before (taking a byte twice changes no
+    // smallest or largest).
+    auto at = [p](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * static_cast<size_t>(k))); };
+    __m128i least = at(0), most = least, least2 = least, most2 = least;
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+      const __m128i v = at(i), w = at(i + 4);
+      least = _mm_min_epu8(least, v);
+      most = _mm_max_epu8(most, v);
+      least2 = _mm_min_epu8(least2, w);
+      most2 = _mm_max_epu8(most2, w);
+    }
+    if (i < count) {
+      const __m128i v = at(std::min(i, count - 4)), w = at(count - 4);
+      least = _mm_min_epu8(least, v);
+      most = _mm_max_epu8(most, v);
+      least2 = _mm_min_epu8(least2, w);
+      most2 = _mm_max_epu8(most2, w);
+    }
+    // Fold the four positions of a block onto the first.
+    least = _mm_min_epu8(least, least2);
+    most = _mm_max_epu8(most, most2);
+    least = _mm_min_epu8(least, _mm_srli_si128(least, 8));
+    most = _mm_max_epu8(most, _mm_srli_si128(most, 8));
+    least = _mm_min_epu8(least, _mm_srli_si128(least, 4));
+    most = _mm_max_epu8(most, _mm_srli_si128(most, 4));
+    const uint32_t a = static_cast<uint32_t>(_mm_cvtsi128_si32(least));
+    const uint32_t b = static_cast<uint32_t>(_mm_cvtsi128_si32(most));
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = static_cast<uint8_t>(a >> (8 * k));
+      hi[k] = static_cast<uint8_t>(b >> (8 * k));
+    }
+    return;
   }
 #endif
   for (int k = 0; k < 3; ++k) {
-    lo[k] = std::min(std::min(a[k], a[4 + k]), std::min(a[8 + k], a[12 + k]));
-    hi[k] = std::max(std::max(b[k], b[4 + k]), std::max(b[8 + k], b[12 + k]));
+    lo[k] = 0xFF;
+    hi[k] = 0;
   }
-  for (; i < count; ++i)
+  for (int i = 0; i < count; ++i)
     for (int k = 0; k < 3; ++k) {
       lo[k] = std::min(lo[k], p[4 * static_cast<size_t>(i) + static_cast<size_t>(k)]);
       hi[k] = std::max(hi[k], p[4 * static_cast<size_t>(i) + static_cast<size_t>(k)]);

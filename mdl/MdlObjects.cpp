@@ -308,10 +308,12 @@ void TMDLObjectList::Reconstruct() {
   const int nv = verts.Count();
   for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, kNoObject);
 
-  // The pieces: vertices joined through triangles. Each piece is a tree
-  // whose root is its lowest vertex (no recursion, so no mesh is too deep).
+  // The pieces: vertices joined through triangles, as trees kept shallow by
+  // hanging the smaller under the larger (no recursion, so no mesh is too
+  // deep).
   const auto& tris = Model->Triangles->Items();
   std::vector<int32_t> up(static_cast<size_t>(nv));
+  std::vector<int32_t> size(static_cast<size_t>(nv), 1);
   for (int v = 0; v < nv; ++v) up[static_cast<size_t>(v)] = v;
   auto root = [&up](int32_t v) {
     while (up[static_cast<size_t>(v)] != v) {
@@ -325,25 +327,25 @@ void TMDLObjectList::Reconstruct() {
     for (int c = 0; c < 3; ++c) {
       const int32_t w = t.Vertex[c];
       if (w < 0 || w >= nv) continue;
-      const int32_t b = root(w);
+      int32_t b = root(w);
       if (joined < 0 || joined == b) {
         joined = b;
-      } else if (b < joined) {
-        up[static_cast<size_t>(joined)] = b;
-        joined = b;
-      } else {
-        up[static_cast<size_t>(b)] = joined;
+        continue;
       }
+      if (size[static_cast<size_t>(b)] > size[static_cast<size_t>(joined)]) std::swap(b, joined);
+      up[static_cast<size_t>(b)] = joined;
+      size[static_cast<size_t>(joined)] += size[static_cast<size_t>(b)];
     }
   }
 
   TProgressor& progressor = Progressor();
   TProgressScope progress(0, ">Scanning object 0");
-  // Scanning the vertices in order, a piece's lowest vertex starts a new
-  // object. The objects are made afterwards, all at a time, while no vertex
-  // belongs to them yet (as each would be made before its piece was filled
-  // in).
-  std::vector<int32_t> owner(static_cast<size_t>(nv), -1);
+  // Scanning the vertices in order, the first vertex met of a piece (its
+  // lowest) starts a new object. The objects are made afterwards, all at a
+  // time, while no vertex belongs to them yet (as each would be made before
+  // its piece was filled in).
+  std::vector<int32_t> owner(static_cast<size_t>(nv), -1);  // by tree root
+  std::vector<int32_t> object(static_cast<size_t>(nv));
   int count = 1;  // the root
   int described = -1;
   for (int i = 0; i < nv; ++i) {
@@ -351,8 +353,9 @@ void TMDLObjectList::Reconstruct() {
       progressor.SetDescription(">Scanning object " + std::to_string(count));
       described = count;
     }
-    const int32_t r = root(i);
-    owner[static_cast<size_t>(i)] = r == i ? count++ : owner[static_cast<size_t>(r)];
+    int32_t& o = owner[static_cast<size_t>(root(i))];
+    if (o < 0) o = count++;
+    object[static_cast<size_t>(i)] = o;
     const int32_t now = Percent(i + 1, nv, 50);
     if (now != progressor.Position()) progressor.SetPosition(now);
   }
@@ -367,7 +370,7 @@ void TMDLObjectList::Reconstruct() {
   } else {
     SetCount(count);
   }
-  for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, static_cast<uint16_t>(owner[static_cast<size_t>(v)]));
+  for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, static_cast<uint16_t>(object[static_cast<size_t>(v)]));
   progressor.SetPosition(50);
   progressor.SetDescription(">Reconstructing pivots or object 0");
   // Every object's vertex list in one pass (the same lists CollectVertices

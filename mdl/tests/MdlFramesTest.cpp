@@ -298,33 +298,37 @@ TEST(MdlFramesTest, PackedPositionsAreUnpackedOnFirstUseWithTheSameBox) {
       {{-0.25f, 0.0f, -3.0f}, {10, 2, -5}},           // falling and constant axes
       {{std::nanf(""), 1.0f, 1e-30f}, {0, -0.0f, 0}},  // NaN and zero of both signs: unpacked first
   };
-  for (const TCase& c : cases) {
-    auto source = Packed(bytes, c.Scale, c.Origin);
-    TMDLFrame f(&m);
-    f.SetPacked(source, 3, 37);
-    EXPECT_TRUE(f.Packed());
-    EXPECT_EQ(f.Count(), 37);
-    EXPECT_EQ(f.Capacity(), 37);
-    f.ComputeBoundingBox();
-    const TFrameVertex mn = f.BBoxMin, mx = f.BBoxMax;
-    // The box never needs the positions when the tables are ordered.
-    EXPECT_EQ(f.Packed(), source->Order[0] != 0 && source->Order[1] != 0 && source->Order[2] != 0);
-    for (int i = 0; i < 37; ++i) {
-      const uint8_t* p = bytes.data() + 3 + 4 * i;
-      const TFrameVertex v = f.Get(i);
-      EXPECT_EQ(Bits(v.X), Bits(source->Axis[0][p[0]])) << i;
-      EXPECT_EQ(Bits(v.Y), Bits(source->Axis[1][p[1]])) << i;
-      EXPECT_EQ(Bits(v.Z), Bits(source->Axis[2][p[2]])) << i;
-      EXPECT_EQ(v.NormalIndex, p[3] < kNormalCount ? p[3] : 0) << i;
-    }
-    EXPECT_FALSE(f.Packed());
-    EXPECT_EQ(f.Capacity(), 37);
-    TFrameVertex rmn, rmx;
-    ReferenceBox(f, rmn, rmx);
-    for (const auto& [a, b] : {std::pair{mn, rmn}, std::pair{mx, rmx}}) {
-      EXPECT_EQ(Bits(a.X), Bits(b.X));
-      EXPECT_EQ(Bits(a.Y), Bits(b.Y));
-      EXPECT_EQ(Bits(a.Z), Bits(b.Z));
+  for (const int n : {1, 3, 4, 5, 8, 11, 16, 37}) {
+    for (const TCase& c : cases) {
+      auto source = Packed(bytes, c.Scale, c.Origin);
+      TMDLFrame f(&m);
+      // The last n positions; every length takes its own way through the
+      // blocks of four and eight.
+      f.SetPacked(source, 3 + 4 * static_cast<size_t>(37 - n), n);
+      EXPECT_TRUE(f.Packed());
+      EXPECT_EQ(f.Count(), n);
+      EXPECT_EQ(f.Capacity(), n);
+      f.ComputeBoundingBox();
+      const TFrameVertex mn = f.BBoxMin, mx = f.BBoxMax;
+      // The box never needs the positions when the tables are ordered.
+      EXPECT_EQ(f.Packed(), source->Order[0] != 0 && source->Order[1] != 0 && source->Order[2] != 0);
+      for (int i = 0; i < n; ++i) {
+        const uint8_t* p = bytes.data() + 3 + 4 * (37 - n + i);
+        const TFrameVertex v = f.Get(i);
+        EXPECT_EQ(Bits(v.X), Bits(source->Axis[0][p[0]])) << i;
+        EXPECT_EQ(Bits(v.Y), Bits(source->Axis[1][p[1]])) << i;
+        EXPECT_EQ(Bits(v.Z), Bits(source->Axis[2][p[2]])) << i;
+        EXPECT_EQ(v.NormalIndex, p[3] < kNormalCount ? p[3] : 0) << i;
+      }
+      EXPECT_FALSE(f.Packed());
+      EXPECT_EQ(f.Capacity(), n);
+      TFrameVertex rmn, rmx;
+      ReferenceBox(f, rmn, rmx);
+      for (const auto& [a, b] : {std::pair{mn, rmn}, std::pair{mx, rmx}}) {
+        EXPECT_EQ(Bits(a.X), Bits(b.X));
+        EXPECT_EQ(Bits(a.Y), Bits(b.Y));
+        EXPECT_EQ(Bits(a.Z), Bits(b.Z));
+      }
     }
   }
 }
