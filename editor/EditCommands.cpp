@@ -406,8 +406,8 @@ void TMDLEditor::AddVertex(const TVector& position, int32_t object) {
   if (!IsValid()) return;
   if (Model->Vertices->Count() >= kMaxVertices)
     throw EMDLError(Format("Vertex limit of %d reached, cannot add a vertex", kMaxVertices));
-  const uint16_t owner =
-      object >= 0 && object < Model->Objects->Count() ? static_cast<uint16_t>(object) : kNoObject;
+  // Every vertex belongs to an object: one that is not there means the root.
+  const uint16_t owner = object >= 0 && object < Model->Objects->Count() ? static_cast<uint16_t>(object) : 0;
   TMDLFrameList& frames = *Model->Frames;
   const int nv = Model->Vertices->Count();
   const TFrameVertex fv{position.x, position.y, position.z, 0};

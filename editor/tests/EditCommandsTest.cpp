@@ -662,6 +662,8 @@ TEST_F(EditorTest, AddVertexAppendsToEveryFrame) {
   EXPECT_EQ(m.Vertices->ObjectIndex(16), 2);
   for (int k = 0; k < m.Frames->Count(); ++k) EXPECT_EQ(m.Frames->Frame(k).Get(16), (TFrameVertex{1, 2, 3, 0}));
   EXPECT_TRUE(Consistent(m));
+  Editor->AddVertex(MakeVector(0, 0, 0), 99);  // no such object: the root's
+  EXPECT_EQ(m.Vertices->ObjectIndex(17), 0);
   // The copied frame grew with the mesh and still pastes.
   Editor->PasteFrame();
   EXPECT_EQ(m.Frames->Count(), 7);
