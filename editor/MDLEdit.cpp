@@ -9,6 +9,11 @@ namespace {
 
 TMDLEditor* SharedEditor = nullptr;
 
+// Frees the program-wide editor when the program ends.
+struct TEditorFinalizer {
+  ~TEditorFinalizer() { TMDLEditor::ReleaseInstance(); }
+} EditorFinalizer;
+
 // Clamps to 0 .. count - 1; an empty list gives -1.
 int32_t ClampIndex(int32_t i, int count) { return std::min(std::max(i, 0), count - 1); }
 
