@@ -289,7 +289,8 @@ void TMDLBitmapList::Save(TMDLFiler& filer) {
       filer.SkinWidth = skin.Width;
       filer.SkinHeight = skin.Height;
       buf.resize(static_cast<size_t>(skin.Width) * static_cast<size_t>(std::max(skin.Height, 0)));
-      for (int y = 0; y < skin.Height; ++y)
+      // A skin without width has no rows to copy (and may own no buffer).
+      for (int y = 0; skin.Width > 0 && y < skin.Height; ++y)
         std::memcpy(buf.data() + static_cast<size_t>(y) * static_cast<size_t>(skin.Width), skin.Row(y), static_cast<size_t>(skin.Width));
       filer.WriteBytes(buf.data(), buf.size());
     }
