@@ -11,9 +11,17 @@ namespace {
 
 bool IsIdentity(const TMatrix& m) { return IsIdentityMatrix(m); }
 
+// nearbyint for 0 <= x < 2^51: adding 2^52 leaves no fraction bits, so the
+// addition rounds x to an integer as nearbyint does, in any rounding mode.
+// Inline, where the library call costs more than the rest of a scan step.
+double RoundToInteger(double x) {
+  constexpr double kShift = 4503599627370496.0;  // 2^52
+  return x >= 0 && x < kShift / 2 ? (x + kShift) - kShift : std::nearbyint(x);
+}
+
 int32_t Percent(int64_t part, int64_t whole, int32_t scale = 100) {
   if (whole <= 0) return 0;
-  return static_cast<int32_t>(std::nearbyint(static_cast<double>(part) / static_cast<double>(whole) * scale));
+  return static_cast<int32_t>(RoundToInteger(static_cast<double>(part) / static_cast<double>(whole) * scale));
 }
 
 }  // namespace
@@ -316,9 +324,12 @@ void TMDLObjectList::Reconstruct() {
   std::vector<int32_t> size(static_cast<size_t>(nv), 1);
   for (int v = 0; v < nv; ++v) up[static_cast<size_t>(v)] = v;
   auto root = [&up](int32_t v) {
-    while (up[static_cast<size_t>(v)] != v) {
-      up[static_cast<size_t>(v)] = up[static_cast<size_t>(up[static_cast<size_t>(v)])];
-      v = up[static_cast<size_t>(v)];
+    // Halving the path on the way (each step hangs v on its grandparent),
+    // without reading back what was just written.
+    for (int32_t p = up[static_cast<size_t>(v)]; p != v; p = up[static_cast<size_t>(v)]) {
+      const int32_t g = up[static_cast<size_t>(p)];
+      up[static_cast<size_t>(v)] = g;
+      v = g;
     }
     return v;
   };

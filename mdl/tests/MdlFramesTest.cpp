@@ -298,7 +298,7 @@ TEST(MdlFramesTest, PackedPositionsAreUnpackedOnFirstUseWithTheSameBox) {
       {{-0.25f, 0.0f, -3.0f}, {10, 2, -5}},           // falling and constant axes
       {{std::nanf(""), 1.0f, 1e-30f}, {0, -0.0f, 0}},  // NaN and zero of both signs: unpacked first
   };
-  for (const int n : {1, 3, 4, 5, 8, 11, 16, 37}) {
+  for (const int n : {1, 3, 4, 5, 8, 11, 16, 27, 37}) {
     for (const TCase& c : cases) {
       auto source = Packed(bytes, c.Scale, c.Origin);
       TMDLFrame f(&m);
@@ -431,4 +431,23 @@ TEST(MdlFramesTest, RepairingMemberByMemberMatchesAFullPassEachTime) {
       }
     }
   }
+}
+
+TEST(MdlFramesTest, BoxOfPackedBytesFindsTheExtremesAnywhere) {
+  TMDL m;
+  const float scale[3] = {1, 1, 1}, origin[3] = {0, 0, 0};
+  for (int n = 1; n <= 40; ++n)
+    for (int j = 0; j < n; ++j) {
+      std::vector<uint8_t> bytes(4 * static_cast<size_t>(n), 100);
+      bytes[4 * static_cast<size_t>(j)] = 0;
+      bytes[4 * static_cast<size_t>(j) + 1] = 255;
+      bytes[4 * static_cast<size_t>(j) + 2] = 7;
+      TMDLFrame f(&m);
+      f.SetPacked(Packed(bytes, scale, origin), 0, n);
+      f.ComputeBoundingBox();
+      ASSERT_TRUE(f.Packed());
+      const float rest = n > 1 ? 100 : -1;  // the other positions' bytes, if any
+      EXPECT_EQ(f.BBoxMin, (TFrameVertex{0, n > 1 ? rest : 255, 7, 0})) << n << " " << j;
+      EXPECT_EQ(f.BBoxMax, (TFrameVertex{n > 1 ? rest : 0, 255, n > 1 ? rest : 7, 0})) << n << " " << j;
+    }
 }
