@@ -486,14 +486,29 @@ void TMDLEditor::Clear() {
 }
 
 void TMDLEditor::NewFromBaseFrame(const std::string& name) {
-  // The geometry always goes into the empty model's base frame (as after
-  // "New"): imported into a frame of a loaded model it would change the
-  // mesh under the other frames.
-  {
-    TEditorBlock block(*this);
-    Reset();
+  // The geometry goes into the empty model's base frame, as "New" leaves
+  // it: imported into a frame of a loaded model it would change the mesh
+  // under the other frames. A model with content is emptied first, with the
+  // views told to let go of it.
+  TMDLFrameList& frames = *Model->Frames;
+  const bool empty = Model->Vertices->Count() == 0 && Model->Triangles->Count() == 0 && frames.Count() == 1 &&
+                     frames.Frame(0).Name() == "base" && Model->Skins->Count() > 0;
+  if (!empty) {
+    SetReady(false);
+    try {
+      {
+        TEditorBlock block(*this);
+        Reset();
+      }
+      frames.Frame(0).ImportFrame(name);
+    } catch (...) {
+      SetReady(true);
+      throw;
+    }
+    Ready = true;
+  } else {
+    frames.Frame(0).ImportFrame(name);
   }
-  Model->Frames->Frame(0).ImportFrame(name);
   Model->Skins->PaintTriangles(0);
   SetModified(true);
   Broadcast(&TMDLObserver::OnMDLChange);

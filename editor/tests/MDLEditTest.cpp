@@ -506,7 +506,7 @@ TEST_F(EditorTest, MergeAddsTheOtherModelAndMarksModified) {
 TEST_F(EditorTest, NewFromBaseFrameBuildsAModelFromATriangleFile) {
   Open();
   Editor->Model->Frames->Frame(0).ExportFrame(Path("boxes.dxf"));
-  Editor->SetCurrentScene(2);
+  Editor->Clear();  // as "New" does first
   Record();
   Editor->NewFromBaseFrame(Path("boxes.dxf"));
   EXPECT_EQ(Log, (Events{"Modified(1)", "MDL", "Skin", "Scene", "Object", "Vertex", "Triangle"}));
@@ -523,4 +523,34 @@ TEST_F(EditorTest, NewFromBaseFrameBuildsAModelFromATriangleFile) {
   Editor->SaveToFile(Path("new.mdl"), true);
   Editor->LoadFromFile(Path("new.mdl"));
   EXPECT_EQ(Editor->Model->Triangles->Count(), 24);
+}
+
+TEST_F(EditorTest, NewFromBaseFrameOnAModelWithContentStartsAfresh) {
+  Open();
+  Editor->Model->Frames->Frame(0).ExportFrame(Path("boxes.dxf"));
+  Editor->SetCurrentScene(2);
+  Record();
+  Editor->NewFromBaseFrame(Path("boxes.dxf"));
+  EXPECT_EQ(Log, (Events{"MDL", "Modified(1)", "MDL", "Skin", "Scene", "Object", "Vertex", "Triangle"}));
+  EXPECT_EQ(Editor->Model->Frames->Count(), 1);
+  EXPECT_EQ(Editor->Model->Triangles->Count(), 24);
+  EXPECT_EQ(Editor->CurrentScene, 0);
+  EXPECT_TRUE(Consistent(*Editor->Model));
+}
+
+TEST_F(EditorTest, AFailedNewFromBaseFrameLeavesTheEmptyModelShown) {
+  Open();
+  Record();
+  EXPECT_THROW(Editor->NewFromBaseFrame(Path("missing.dxf")), Exception);
+  // The views were told the old model went.
+  EXPECT_EQ(Log, (Events{"MDL", "MDL"}));
+  EXPECT_TRUE(Editor->IsValid());
+  EXPECT_FALSE(Editor->Blocked);
+  EXPECT_EQ(Editor->Model->Vertices->Count(), 0);
+  // After "New" a failure changes nothing and raises nothing.
+  Editor->Clear();
+  Log.clear();
+  EXPECT_THROW(Editor->NewFromBaseFrame(Path("missing.dxf")), Exception);
+  EXPECT_TRUE(Log.empty());
+  EXPECT_TRUE(Consistent(*Editor->Model));
 }
