@@ -324,7 +324,9 @@ void TMDLEditor::DeleteSelectedTriangles() {
     marked[static_cast<size_t>(t)] = true;
     any = true;
   }
-  if (any && !Confirm("Delete selected triangles ?")) return;
+  // With nothing selected there is nothing to delete; going on would still
+  // drop the vertices no triangle uses yet (ones just added, say).
+  if (!any || !Confirm("Delete selected triangles ?")) return;
   DeleteMarkedTriangles(*Model, marked);
   RecomputeHiddenTriangles(nt);
   SetModified(true);
@@ -334,7 +336,7 @@ void TMDLEditor::DeleteSelectedTriangles() {
 void TMDLEditor::DeleteSelectedVertices() {
   if (!IsValid()) return;
   const std::vector<bool> marked = SelectedVertexMarks();
-  if (std::find(marked.begin(), marked.end(), true) != marked.end() && !Confirm("Delete selected vertices ?")) return;
+  if (std::find(marked.begin(), marked.end(), true) == marked.end() || !Confirm("Delete selected vertices ?")) return;
   const int nt = Model->Triangles->Count();
   DeleteTrianglesUsingVertices(*Model, marked);
   RecomputeHiddenTriangles(nt);

@@ -509,6 +509,20 @@ TEST_F(EditorTest, DeleteSelectedTrianglesAsksOnceAndDropsLooseVertices) {
   EXPECT_TRUE(Consistent(m));
 }
 
+TEST_F(EditorTest, DeletingWithNothingSelectedKeepsNewVertices) {
+  Open();
+  Editor->AddVertex(MakeVector(5, 5, 5), 1);
+  Editor->SetModified(false);
+  Record();
+  Prompts.Answer(true, 2);
+  Editor->DeleteSelectedTriangles();
+  Editor->DeleteSelectedVertices();
+  EXPECT_TRUE(Prompts.Questions.empty());
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(Editor->Model->Vertices->Count(), 17);
+  EXPECT_FALSE(Editor->Modified);
+}
+
 TEST_F(EditorTest, DeleteSelectedVerticesTakesTheirTriangles) {
   Open();
   TMDL& m = *Editor->Model;
