@@ -810,16 +810,6 @@ TEST_F(EditorTest, PlayerColoursReachEverySkin) {
   EXPECT_EQ(Editor->PantsColor(), 2);
 }
 
-TEST_F(EditorTest, MoveSkinHasNoEvents) {
-  Open();
-  Editor->AddSkin();
-  Editor->Model->Skins->SetSkinName(0, "first");
-  Record();
-  Editor->MoveSkin(0, 2);
-  EXPECT_TRUE(Log.empty());
-  EXPECT_EQ(Editor->Model->Skins->SkinName(1), "first");
-}
-
 // ---- base frame --------------------------------------------------------------------------
 
 TEST_F(EditorTest, RecalculateSkinVerticesFromTheBaseFrame) {

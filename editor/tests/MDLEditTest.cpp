@@ -256,26 +256,6 @@ TEST_F(EditorTest, NegativeGammaDarkensAndPositiveLightens) {
   EXPECT_GT(brightness(20), normal);
 }
 
-TEST_F(EditorTest, GettersDescribeTheCurrentModel) {
-  Open();
-  Editor->Model->Skins->Skin(0).SetTopColor(4);
-  Editor->Model->Skins->Skin(0).SetBottomColor(11);
-  EXPECT_EQ(Editor->SceneCount(), 3);
-  EXPECT_EQ(Editor->FrameCount(), 1);
-  EXPECT_EQ(Editor->ObjectCount(), 3);
-  EXPECT_EQ(Editor->SkinCount(), 1);
-  EXPECT_EQ(Editor->SceneName(2), "run");
-  EXPECT_EQ(Editor->SceneName(3), "");
-  EXPECT_EQ(Editor->SkinName(0), "skin0");
-  EXPECT_EQ(Editor->ObjectName(0), "root");
-  EXPECT_EQ(Editor->ObjectName(1), "object1");
-  EXPECT_EQ(Editor->ShirtColor(), 4);
-  EXPECT_EQ(Editor->PantsColor(), 11);
-  EXPECT_EQ(Editor->SkinVertex(3).S, 3);
-  EXPECT_EQ(Editor->VertexObject(9), 2);
-  EXPECT_EQ(Editor->SkinVertex(100).S, 0);
-}
-
 // ---- selection ------------------------------------------------------------------------------
 
 TEST_F(EditorTest, ACurrentTriangleSelectsItAndItsCorners) {
