@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "core/Endian.h"
@@ -571,6 +572,37 @@ void TMDLFrameList::Save(TMDLFiler& filer) {
   filer.NumFrames = done;
 }
 
+namespace {
+
+// Full-precision position records read as positions, for building a
+// frame's array in one pass.
+struct TRawRecord {
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = TFrameVertex;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const TFrameVertex*;
+  using reference = TFrameVertex;
+
+  const uint8_t* P;
+  TFrameVertex operator*() const {
+    const int32_t n = GetI32LE(P + 12);
+    return TFrameVertex{GetF32LE(P), GetF32LE(P + 4), GetF32LE(P + 8), n >= 0 && n < kNormalCount ? n : 0};
+  }
+  TRawRecord& operator++() {
+    P += kRawVertexSize;
+    return *this;
+  }
+  TRawRecord operator++(int) {
+    TRawRecord r = *this;
+    P += kRawVertexSize;
+    return r;
+  }
+  difference_type operator-(const TRawRecord& o) const { return (P - o.P) / kRawVertexSize; }
+  bool operator==(const TRawRecord& o) const { return P == o.P; }
+};
+
+}  // namespace
+
 void TMDLFrameList::LoadRaw(TMDLFiler& filer) {
   if (filer.ExtVersion < 4) return;
   TByteReader& r = filer.Reader();
@@ -587,11 +619,9 @@ void TMDLFrameList::LoadRaw(TMDLFiler& filer) {
     for (int i = 0; i < scene.Count(); ++i) {
       TMDLFrame& frame = scene.Frame(i);
       const uint8_t* p = r.Take(static_cast<size_t>(frame.Count()) * kRawVertexSize);
-      TFrameVertex* out = frame.OverwritePositions();
-      for (int v = 0; v < frame.Count(); ++v, p += kRawVertexSize) {
-        int32_t n = GetI32LE(p + 12);
-        out[v] = TFrameVertex{GetF32LE(p), GetF32LE(p + 4), GetF32LE(p + 8), n >= 0 && n < kNormalCount ? n : 0};
-      }
+      // Made straight from the records: neither cleared nor unpacked first.
+      const TRawRecord first{p}, last{p + static_cast<size_t>(frame.Count()) * kRawVertexSize};
+      frame.SetPositions(std::vector<TFrameVertex>(first, last));
     }
     entries += scene.GroupType == 1 ? 1 : scene.Count();
     frames += scene.Count();

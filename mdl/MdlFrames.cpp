@@ -286,13 +286,12 @@ void TMDLFrame::SetPendingPivots(std::shared_ptr<const TPendingPivots> pivots) {
   Lazy_.store(kPivotsPending, std::memory_order_release);
 }
 
-TFrameVertex* TMDLFrame::OverwritePositions() {
-  if (Lazy_.load(std::memory_order_acquire) == kPacked) {
-    Packed_.reset();
-    Items_.resize(static_cast<size_t>(PackedCount_));
-    Lazy_.store(kReady, std::memory_order_release);
-  }
-  return Data();
+void TMDLFrame::SetPositions(std::vector<TFrameVertex>&& items) {
+  // Pivots still to be made take their places from the old positions.
+  if (Lazy_.load(std::memory_order_acquire) == kPivotsPending) Ensure();
+  Items_ = std::move(items);
+  Packed_.reset();
+  Lazy_.store(kReady, std::memory_order_release);
 }
 
 namespace {
@@ -360,7 +359,7 @@ void TMDLFrame::SetPivotCount(int n) {
     Lazy_.store(kPacked, std::memory_order_release);
     return;
   }
-  Ensure();
+  EnsurePivots();
   if (static_cast<size_t>(n) < Pivots_.size()) {
     Pivots_.resize(static_cast<size_t>(n));
     return;
@@ -370,12 +369,12 @@ void TMDLFrame::SetPivotCount(int n) {
 }
 
 void TMDLFrame::InsertPivot(int o) {
-  Ensure();
+  EnsurePivots();
   Pivots_.insert(Pivots_.begin() + o, std::make_unique<TPivot>());
 }
 
 void TMDLFrame::DeletePivot(int o) {
-  Ensure();
+  EnsurePivots();
   if (o >= 0 && o < PivotCount()) Pivots_.erase(Pivots_.begin() + o);
 }
 

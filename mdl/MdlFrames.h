@@ -106,7 +106,7 @@ public:
   }
   void SetPivotCount(int n);
   TPivot& Pivot(int o) {
-    Ensure();
+    EnsurePivots();
     return *Pivots_[static_cast<size_t>(o)];
   }
   void InsertPivot(int o);
@@ -121,9 +121,11 @@ public:
   // Loading. A frame can keep its positions packed, as read, and have its
   // pivots made later: both are made on the frame's first use (the first
   // call that reads or changes positions or pivots; Count, Capacity and
-  // PivotCount answer without it). Making them takes a lock, so first uses
-  // from several threads are safe. Every member that touches Items_ or
-  // Pivots_ calls Ensure first.
+  // PivotCount answer without it; pivots that were not left to be made are
+  // used without unpacking the positions). Making them takes a lock, so
+  // first uses from several threads are safe. Every member that touches
+  // Items_ calls Ensure first, and every one that touches Pivots_ at least
+  // EnsurePivots.
   //
   // `count` packed positions at `offset` in the source's bytes replace the
   // positions.
@@ -133,9 +135,8 @@ public:
   // Gives a frame whose positions are packed and that has no pivots the
   // pivots Reconstruct made.
   void SetPendingPivots(std::shared_ptr<const TPendingPivots> pivots);
-  // For a caller about to write every position: the Count() positions,
-  // packed ones left unread (zero).
-  TFrameVertex* OverwritePositions();
+  // Replaces the positions (packed ones are not unpacked first).
+  void SetPositions(std::vector<TFrameVertex>&& items);
 
   // Geometry exchange (mdl/MdlMerge.cpp). ImportFrame fills this frame from
   // a triangle file and tells whether the positions changed; a frame named
@@ -156,6 +157,10 @@ private:
   enum : uint8_t { kReady = 0, kPacked = 1, kPivotsPending = 2 };
   void Ensure() const {
     if (Lazy_.load(std::memory_order_acquire) != kReady) Materialize();
+  }
+  // Pending pivots need the positions for their centres, so both are made.
+  void EnsurePivots() const {
+    if (Lazy_.load(std::memory_order_acquire) == kPivotsPending) Materialize();
   }
   void Materialize() const;
 

@@ -346,12 +346,12 @@ TEST(MdlFramesTest, PackedFramesCopyGrowAndOverwriteLikeOthers) {
   a.Add(TFrameVertex{9, 9, 9, 0});
   EXPECT_EQ(a.Get(0), (TFrameVertex{5, 6, 7, 8}));
   EXPECT_EQ(a.Count(), 2);
-  // Positions about to be overwritten are not read: they start at zero.
+  // Positions replaced whole are not unpacked first.
   c.SetPacked(source, 0, 2);
-  TFrameVertex* out = c.OverwritePositions();
+  c.SetPositions({TFrameVertex{1, 1, 1, 0}});
   EXPECT_FALSE(c.Packed());
-  EXPECT_EQ(out[1], TFrameVertex{});
-  EXPECT_EQ(c.Count(), 2);
+  EXPECT_EQ(c.Count(), 1);
+  EXPECT_EQ(c.Get(0), (TFrameVertex{1, 1, 1, 0}));
 }
 
 TEST(MdlFramesTest, FirstUseFromSeveralThreadsSeesOnePositionArray) {
@@ -450,4 +450,23 @@ TEST(MdlFramesTest, BoxOfPackedBytesFindsTheExtremesAnywhere) {
       EXPECT_EQ(f.BBoxMin, (TFrameVertex{0, n > 1 ? rest : 255, 7, 0})) << n << " " << j;
       EXPECT_EQ(f.BBoxMax, (TFrameVertex{n > 1 ? rest : 0, 255, n > 1 ? rest : 7, 0})) << n << " " << j;
     }
+}
+
+TEST(MdlFramesTest, PivotsOfAPackedFrameNeedNoUnpacking) {
+  TMDL m;
+  const std::vector<uint8_t> bytes = {1, 2, 3, 4, 5, 6, 7, 8};
+  const float scale[3] = {1, 1, 1}, origin[3] = {0, 0, 0};
+  TMDLFrame f(&m);
+  f.SetPivotCount(1);
+  f.SetPacked(Packed(bytes, scale, origin), 0, 2);
+  // Pivots read from a file's extension are set frame by frame; the
+  // positions stay packed until they are used.
+  f.SetPivotCount(3);
+  f.Pivot(2).SetChannel(0, 5);
+  f.InsertPivot(0);  // the pivot set moves to 3
+  f.DeletePivot(1);  // and back to 2
+  EXPECT_TRUE(f.Packed());
+  EXPECT_EQ(f.PivotCount(), 3);
+  EXPECT_EQ(f.Pivot(2).Channel(0), 5);
+  EXPECT_EQ(f.Get(1), (TFrameVertex{5, 6, 7, 8}));
 }
