@@ -472,3 +472,38 @@ TEST(MdlFilerTest, SavingToAFileReplacesItOnlyWhenComplete) {
   EXPECT_THROW(r.LoadFromFile((dir / "missing.mdl").string()), EStreamError);
   fs::remove_all(dir);
 }
+
+TEST(MdlFilerTest, LargeFilesLoadLikeSmallOnes) {
+  // Over 8 MiB, the file is read into memory of another kind; what loads
+  // must not depend on it.
+  namespace fs = std::filesystem;
+  const std::string name =
+      (fs::temp_directory_path() / ("mdlfiler_large_" + std::to_string(::getpid()) + ".mdl")).string();
+  TMDL m;
+  m.Clear();
+  const int n = 70;  // a 70 x 70 grid, two triangles a cell
+  for (int i = 0; i < n * n; ++i) m.Vertices->Add(TSkinVertex{0, i % n, i / n}, kNoObject);
+  for (int r = 0; r + 1 < n; ++r)
+    for (int c = 0; c + 1 < n; ++c) {
+      const int a = r * n + c;
+      m.Triangles->Add(TTriangle{1, {a, a + 1, a + n + 1}});
+      m.Triangles->Add(TTriangle{1, {a, a + n + 1, a + n}});
+    }
+  AddScene(m, "wave", 120);
+  for (int f = 0; f < m.Frames->Count(); ++f)
+    for (int i = 0; i < n * n; ++i)
+      m.Frames->Frame(f).Put(i, TFrameVertex{static_cast<float>(i % n), static_cast<float>(i / n),
+                                             static_cast<float>(std::sin(0.1 * (i % n) + 0.05 * f)), 0});
+  m.Objects->Reconstruct();
+  m.SaveToFile(name, true);
+  ASSERT_GT(fs::file_size(name), 8u << 20);
+  TMDL r;
+  r.LoadFromFile(name);
+  ASSERT_EQ(r.Frames->Count(), 120);
+  ASSERT_EQ(r.Vertices->Count(), n * n);
+  for (int f = 0; f < 120; f += 7)
+    for (int i = 0; i < n * n; i += 13)
+      EXPECT_EQ(r.Frames->Frame(f).Get(i), m.Frames->Frame(f).Get(i)) << f << " " << i;
+  EXPECT_EQ(r.Frames->Frame(119).Get(n * n - 1), m.Frames->Frame(119).Get(n * n - 1));
+  fs::remove(name);
+}
