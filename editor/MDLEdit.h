@@ -278,6 +278,25 @@ public:
   void RecalculateSkinVertices();
   TMDLFrame* ReconstructBaseFrame();
 
+  // ---- frame import and scene lists (editor/SceneList.cpp) ---------------------
+  // Geometry files become new frames in front of the current scene's first
+  // frame, in list order, each named after its file (up to the first ".").
+  void ImportFrame(const std::string& fileName);
+  void ImportFrames(const std::vector<std::string>& fileNames);
+  // Writes the absolute current frame as geometry (format by extension).
+  void ExportFrame(const std::string& fileName);
+  // Writes the list file and one geometry file per frame beside it, named
+  // after the list and the frame's flat number with `extension` (".DXF").
+  void SaveScenes(const std::string& listFile, bool allScenes, const std::string& extension);
+  // Appends the scenes a list file names; the geometry files are looked up
+  // beside the list.
+  void LoadScenes(const std::string& listFile);
+  // One line per frame of the current scene: its duration, "%8.2f" with "."
+  // whatever the locale. Fills and returns DurationList.
+  const std::vector<std::string>& GetSceneDurations();
+  // Line i is frame i's duration; every line is checked before any is used.
+  void SetSceneDurations(const std::vector<std::string>& lines);
+
   // The hidden-triangle bits again from the hidden objects, for a triangle
   // list that had `oldTriangleCount` triangles before it changed.
   void RecomputeHiddenTriangles(int oldTriangleCount);
