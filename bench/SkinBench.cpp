@@ -27,7 +27,7 @@ void BM_FloodFillOpenRegion(benchmark::State& state) {
     b.RecountColors();
     state.ResumeTiming();
     b.FloodFill(256, 256, 7);
-    filled = b.ColorCount[7];
+    filled = b.ColorCount()[7];
   }
   state.counters["pixels_filled"] = static_cast<double>(filled);
 }
@@ -46,7 +46,7 @@ void BM_FloodFillWholeRegionRepeated(benchmark::State& state) {
     state.ResumeTiming();
     calls = 0;
     const uint8_t* bits = b.Image.Bits();
-    for (int i = 0; i < 512 * 512 && b.ColorCount[0] > 0; ++i) {
+    for (int i = 0; i < 512 * 512 && b.ColorCount()[0] > 0; ++i) {
       if (bits[i] != 0) continue;
       // Bits are stored bottom-up.
       b.FloodFill(i % 512, 511 - i / 512, 7);
@@ -66,7 +66,7 @@ void BM_ResizeSkin512(benchmark::State& state) {
     // 512 x 512 to 516 x 512 and back: every call stretches a 512-ish skin.
     b.Resize(wide ? 512 : 516, 512);
     wide = !wide;
-    benchmark::DoNotOptimize(b.ColorCount[0]);
+    benchmark::DoNotOptimize(b.ColorCount()[0]);
   }
 }
 BENCHMARK(BM_ResizeSkin512)->Unit(benchmark::kMillisecond);

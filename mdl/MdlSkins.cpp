@@ -18,8 +18,9 @@ void TMDLBitmap::SetSize(int width, int height) {
   Height = height;
   const int stride = Image.Stride();
   if (height > 0 && stride > 0) std::memset(Image.Bits(), 0, static_cast<size_t>(stride) * static_cast<size_t>(height));
-  ColorCount.fill(0);
-  ColorCount[0] = width * height;
+  ColorCount_.fill(0);
+  ColorCount_[0] = width * height;
+  ColorCountValid_ = true;
   ColorMapValid = false;
 }
 
@@ -38,7 +39,12 @@ void TMDLBitmap::SetBottomColor(uint8_t v) {
   ColorMapValid = false;
 }
 
-void TMDLBitmap::RecountColors() {
+const std::array<int32_t, 256>& TMDLBitmap::ColorCount() const {
+  if (!ColorCountValid_) CountColors();
+  return ColorCount_;
+}
+
+void TMDLBitmap::CountColors() const {
   // Four sets of counters taking turns: a run of one colour does not make
   // every increment wait for the one before.
   std::array<std::array<int32_t, 256>, 4> counts{};
@@ -71,7 +77,7 @@ void TMDLBitmap::RecountColors() {
     for (; x < Width; ++x) ++counts[0][row[x]];
   }
   for (int c = 0; c < 256; ++c)
-    ColorCount[static_cast<size_t>(c)] = counts[0][static_cast<size_t>(c)] + counts[1][static_cast<size_t>(c)] +
+    ColorCount_[static_cast<size_t>(c)] = counts[0][static_cast<size_t>(c)] + counts[1][static_cast<size_t>(c)] +
                                          counts[2][static_cast<size_t>(c)] + counts[3][static_cast<size_t>(c)];
 }
 
@@ -229,7 +235,7 @@ void TMDLBitmapList::DuplicateSkin(int k, int at) {
   b->BottomColor = src.BottomColor;
   b->SetSize(src.Width, src.Height);
   for (int y = 0; y < src.Height; ++y) std::memcpy(b->Row(y), src.Row(y), static_cast<size_t>(src.Width));
-  b->ColorCount = src.ColorCount;
+  b->RecountColors();
   PutSkin(at, std::move(b));
 }
 

@@ -36,8 +36,13 @@ public:
   // Row y of the picture, row 0 at the top, Width bytes.
   uint8_t* Row(int y) { return Image.ScanLine(y); }
   const uint8_t* Row(int y) const { return Image.ScanLine(y); }
-  // Counts the pixels of each palette index again.
-  void RecountColors();
+  // The pixels of each palette index. Counted when first asked for after
+  // a change that does not keep them (a load, a block copy): most skins
+  // are loaded and saved without anyone looking at their colours.
+  const std::array<int32_t, 256>& ColorCount() const;
+  // Makes the counts follow the pixels again after they were written
+  // through Row() or Image (counted on the next ColorCount()).
+  void RecountColors() { ColorCountValid_ = false; }
   // The display colour map of this skin, made by DisplayImage.
   const TColormap& ShadeTable();
 
@@ -68,7 +73,6 @@ public:
   void AppendSkin(const TMDLBitmap& other);
 
   bool ColorMapValid = false;
-  std::array<int32_t, 256> ColorCount{};
   uint8_t Gamma = 0;
   int32_t Height = 0;
   TWinGBitmap Image;
@@ -84,6 +88,14 @@ public:
 
 private:
   void UpdateDisplayColors();
+  void CountColors() const;
+  // Painting adjusts the counts as it goes while they are valid.
+  void AdjustCount(uint8_t color, int32_t delta) {
+    if (ColorCountValid_) ColorCount_[color] += delta;
+  }
+
+  mutable std::array<int32_t, 256> ColorCount_{};
+  mutable bool ColorCountValid_ = true;
   // Made on first use: most skins are never shown.
   std::unique_ptr<TColormap> ShadeTable_;
 };

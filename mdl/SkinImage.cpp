@@ -70,9 +70,9 @@ void TMDLBitmap::SetPixel(int x, int y, uint8_t color) {
   for (int64_t r = r0; r <= r1; ++r) {
     uint8_t* row = Image.ScanLine(static_cast<int>(r));
     for (int64_t c = c0; c <= c1; ++c) {
-      --ColorCount[row[c]];
+      AdjustCount(row[c], -1);
       row[c] = color;
-      ++ColorCount[color];
+      AdjustCount(color, 1);
     }
   }
 }
@@ -175,8 +175,8 @@ void TMDLBitmap::FloodFill(int x, int y, uint8_t color) {
     }
     if (!pushed) --depth;
   }
-  ColorCount[old] -= filled;
-  ColorCount[color] += filled;
+  AdjustCount(old, -filled);
+  AdjustCount(color, filled);
 }
 
 void TMDLBitmap::ReplaceColor(uint8_t oldColor, uint8_t newColor) {
@@ -192,10 +192,12 @@ void TMDLBitmap::RestrictColors(const TColorSet& excluded) {
   TColorHistogram histogram{};
   map.ApplyToBits(Image.BitStream(), histogram);
   // The histogram also counts the row padding of odd widths; count again.
-  if (Image.Stride() == Width)
-    std::copy(histogram.begin(), histogram.end(), ColorCount.begin());
-  else
+  if (Image.Stride() == Width) {
+    std::copy(histogram.begin(), histogram.end(), ColorCount_.begin());
+    ColorCountValid_ = true;
+  } else {
     RecountColors();
+  }
 }
 
 // ---- copying and resizing ----------------------------------------------------------------

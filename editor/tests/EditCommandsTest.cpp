@@ -749,7 +749,7 @@ TEST_F(EditorTest, CutAndPasteASkinThroughTheClipboard) {
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) EXPECT_EQ(pasted.Pixel(x, y), y * 8 + x) << x << "," << y;
   EXPECT_EQ(pasted.Gamma, 3);
-  EXPECT_EQ(pasted.ColorCount[0], 1);
+  EXPECT_EQ(pasted.ColorCount()[0], 1);
   // Without a picture on the clipboard, only the blank skin.
   Clipboard_.SetText("words");
   Log.clear();

@@ -124,7 +124,7 @@ TEST(MdlFilerTest, RoundTripWithoutExtensionKeepsWhatTheGameFormatHolds) {
   ASSERT_EQ(r.Skins->Count(), 1);
   EXPECT_EQ(r.Skins->SkinName(0), "skin0");
   EXPECT_EQ(r.Skins->Skin(0).Pixel(7, 3), 31);
-  EXPECT_EQ(r.Skins->Skin(0).ColorCount[31], 1);
+  EXPECT_EQ(r.Skins->Skin(0).ColorCount()[31], 1);
   for (int k = 0; k < 3; ++k)
     for (int i = 0; i < 16; ++i) {
       const TFrameVertex a = m.Frames->Frame(k).Get(i), b = r.Frames->Frame(k).Get(i);

@@ -40,7 +40,7 @@ TEST(MdlSkinsTest, NewSkinsTakeTheHeaderSizeAndTheFirstSkinsSettings) {
   TMDLBitmap& s = m.Skins->Skin(0);
   EXPECT_EQ(s.Width, 8);
   EXPECT_EQ(s.Height, 6);
-  EXPECT_EQ(s.ColorCount[0], 48);
+  EXPECT_EQ(s.ColorCount()[0], 48);
   EXPECT_EQ(s.TopColor, 1);
   EXPECT_EQ(s.BottomColor, 6);
   EXPECT_EQ(s.PenSize, 6);
@@ -119,6 +119,6 @@ TEST(MdlSkinsTest, ColourCountsOfRunsAndOddRowLengths) {
         ++expected[c];
       }
     skin.RecountColors();
-    EXPECT_EQ(skin.ColorCount, expected) << width;
+    EXPECT_EQ(skin.ColorCount(), expected) << width;
   }
 }
