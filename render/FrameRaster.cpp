@@ -1,0 +1,309 @@
+#include "render/FrameRaster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/Format.h"
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#define TESSEL_HAVE_SSE 1
+#endif
+
+namespace {
+
+// Round half to even, as the processor's conversion does in its default
+// mode; one instruction, so the pixel loops stay free of calls.
+inline int32_t RoundF(float v) {
+#ifdef TESSEL_HAVE_SSE
+  return _mm_cvtss_si32(_mm_set_ss(v));
+#else
+  return static_cast<int32_t>(std::lrint(v));
+#endif
+}
+
+inline uint16_t StoredDepth(float z) {
+  // Only depths below the stored one (at most 65535) get here, so just the
+  // lower end needs a bound: a point behind the eye stores 0.
+  const int32_t d = RoundF(z);
+  return static_cast<uint16_t>(d < 0 ? 0 : d);
+}
+
+inline int Clamp(int v, int hi) { return v < 0 ? 0 : (v > hi ? hi : v); }
+
+inline float Diff(int32_t a, int32_t b) { return static_cast<float>(int64_t(a) - int64_t(b)); }
+
+}  // namespace
+
+void TFrameRaster::Attach(TWinGBitmap& target) {
+  const int w = target.GetWidth();
+  const int h = target.GetHeight();
+  if (h > kMaxRows)
+    throw EWinGError(Format("A picture of %d rows is too tall to render (at most %d)", h, kMaxRows));
+  const int stride = TWinGBitmap::StrideOf(w);
+  if (h != Height_ || stride != Stride_ || Depth_.size() != size_t(h) * size_t(stride)) {
+    Depth_.assign(size_t(h) * size_t(stride), kFarthest);
+    for (int y = 0; y < h; ++y) DepthRows_[size_t(y)] = Depth_.data() + size_t(y) * size_t(stride);
+  }
+  Target_ = &target;
+  Width_ = w;
+  Height_ = h;
+  Stride_ = stride;
+  // The bitmap may have remade its rows since the last paint.
+  for (int y = 0; y < h; ++y) Rows_[size_t(y)] = target.ScanLine(y);
+}
+
+void TFrameRaster::ClearDepth() {
+  if (!Depth_.empty()) std::memset(Depth_.data(), 0xFF, Depth_.size() * sizeof(uint16_t));
+}
+
+// ---- edge scan -------------------------------------------------------------------------
+
+void TFrameRaster::ScanEdge(const TVertexRecord& p, const TVertexRecord& q, bool full) {
+  if (p.Y == q.Y) return;
+  // Edges going up the screen bound the spans' starts, edges going down their ends.
+  const bool up = q.Y < p.Y;
+  TEdge* table = up ? Start_.data() : End_.data();
+  const TVertexRecord& u = up ? q : p;
+  const TVertexRecord& l = up ? p : q;
+  Top_ = std::min(Top_, u.Y);
+  Bottom_ = std::max(Bottom_, l.Y);
+
+  const int rows = l.Y - u.Y;
+  const float fr = static_cast<float>(rows);
+  float x = static_cast<float>(u.X), z = static_cast<float>(u.Z);
+  const float dx = Diff(l.X, u.X) / fr, dz = Diff(l.Z, u.Z) / fr;
+  int y = u.Y;
+  const int last = std::min(l.Y, Height_ - 1);
+  if (!full) {
+    // Rows above the picture still take their steps, so the visible rows
+    // get exactly the values a full scan would give them.
+    for (; y < 0 && y <= l.Y; ++y) x += dx, z += dz;
+    for (; y <= last; ++y) {
+      TEdge& e = table[y];
+      e.X = RoundF(x);
+      e.Z = RoundF(z);
+      x += dx;
+      z += dz;
+    }
+    return;
+  }
+  float lv = static_cast<float>(u.L), s = static_cast<float>(u.S), t = static_cast<float>(u.T);
+  const float dl = Diff(l.L, u.L) / fr, ds = Diff(l.S, u.S) / fr, dt = Diff(l.T, u.T) / fr;
+  for (; y < 0 && y <= l.Y; ++y) x += dx, z += dz, lv += dl, s += ds, t += dt;
+  for (; y <= last; ++y) {
+    TEdge& e = table[y];
+    e.X = RoundF(x);
+    e.Z = RoundF(z);
+    e.L = RoundF(lv);
+    e.S = RoundF(s);
+    e.T = RoundF(t);
+    x += dx;
+    z += dz;
+    lv += dl;
+    s += ds;
+    t += dt;
+  }
+}
+
+bool TFrameRaster::ScanEdges(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, bool full) {
+  Top_ = 32000;
+  Bottom_ = -1;
+  ScanEdge(a, b, full);
+  ScanEdge(b, c, full);
+  ScanEdge(c, a, full);
+  Top_ = std::max(Top_, 0);
+  Bottom_ = std::min(Bottom_, Height_ - 1);
+  return Top_ <= Bottom_;
+}
+
+// ---- span fills --------------------------------------------------------------------------
+
+template <TFrameRaster::TFill Mode>
+void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, bool* hit) {
+  const int maxS = Skin_.Width - 1;
+  const int maxT = Skin_.Height - 1;
+  const uint8_t* const* skinRows = Skin_.Rows;
+  const uint8_t* shade = Skin_.Shade;
+  const uint8_t* gameShade = Skin_.GameShade;
+  uint8_t* const* recordRows = Skin_.RecordRows;
+  const int lastX = Width_ - 1;
+  uint64_t written = 0;
+
+  for (int y = Top_; y <= Bottom_; ++y) {
+    const TEdge* st = &Start_[size_t(y)];
+    const TEdge* en = &End_[size_t(y)];
+    if constexpr (Mode == TFill::Probe) {
+      // Back faces reach the picker too, with their spans the other way round.
+      if (en->X < st->X) std::swap(st, en);
+    }
+    int x0 = st->X;
+    int x1 = en->X;
+    if (x1 <= x0) continue;
+    const float n = static_cast<float>(x1 - x0);
+    float z = static_cast<float>(st->Z), s = static_cast<float>(st->S), t = static_cast<float>(st->T);
+    const float dz = Diff(en->Z, st->Z) / n, ds = Diff(en->S, st->S) / n, dt = Diff(en->T, st->T) / n;
+    float l = static_cast<float>(st->L);
+    const float dl = Diff(en->L, st->L) / n;
+    if (x0 < 0) {
+      const float k = static_cast<float>(-x0);
+      z += dz * k;
+      s += ds * k;
+      t += dt * k;
+      l += dl * k;
+      x0 = 0;
+    }
+    if (x1 > lastX) x1 = lastX;
+    if (x1 <= x0) continue;
+    uint16_t* drow = DepthRows_[size_t(y)];
+
+    if constexpr (Mode == TFill::Probe) {
+      for (int x = x0; x < x1; ++x) {
+        if (z < static_cast<float>(drow[x])) {
+          drow[x] = StoredDepth(z);
+          if (x == probeX && y == probeY) {
+            *hit = true;
+            *probeS = RoundF(s);
+            *probeT = RoundF(t);
+          }
+        }
+        z += dz;
+        s += ds;
+        t += dt;
+      }
+    } else {
+      uint8_t* prow = Rows_[size_t(y)];
+      if (dl == 0.0f && l >= 0.0f && l <= 63.0f) {
+        // One light level over the whole span (always so with the light off).
+        const uint8_t* shadeRow = shade + RoundF(l) * 256;
+        const uint8_t* gameRow = gameShade + RoundF(l) * 256;
+        for (int x = x0; x < x1; ++x) {
+          if (z < static_cast<float>(drow[x])) {
+            drow[x] = StoredDepth(z);
+            const int si = Clamp(RoundF(s), maxS);
+            const int ti = Clamp(RoundF(t), maxT);
+            const uint8_t texel = skinRows[ti][si];
+            prow[x] = shadeRow[texel];
+            if constexpr (Mode == TFill::Record) recordRows[ti][si] = gameRow[texel];
+            ++written;
+          }
+          z += dz;
+          s += ds;
+          t += dt;
+        }
+      } else {
+        for (int x = x0; x < x1; ++x) {
+          if (z < static_cast<float>(drow[x])) {
+            drow[x] = StoredDepth(z);
+            const int si = Clamp(RoundF(s), maxS);
+            const int ti = Clamp(RoundF(t), maxT);
+            const int li = Clamp(RoundF(l), 63) * 256;
+            const uint8_t texel = skinRows[ti][si];
+            prow[x] = shade[li + texel];
+            if constexpr (Mode == TFill::Record) recordRows[ti][si] = gameShade[li + texel];
+            ++written;
+          }
+          z += dz;
+          s += ds;
+          t += dt;
+          l += dl;
+        }
+      }
+    }
+  }
+  PixelsWritten += written;
+}
+
+void TFrameRaster::FillTextured(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c) {
+  if (!Skin_.Valid() || !ScanEdges(a, b, c, true)) return;
+  FillSpans<TFill::Textured>(-1, -1, nullptr, nullptr, nullptr);
+}
+
+void TFrameRaster::FillRecord(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c) {
+  if (!Skin_.Valid() || !Skin_.GameShade || !Skin_.RecordRows || !ScanEdges(a, b, c, true)) return;
+  FillSpans<TFill::Record>(-1, -1, nullptr, nullptr, nullptr);
+}
+
+bool TFrameRaster::ProbeTriangle(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, int x,
+                                 int y, int& s, int& t) {
+  bool hit = false;
+  if (ScanEdges(a, b, c, true)) FillSpans<TFill::Probe>(x, y, &s, &t, &hit);
+  return hit;
+}
+
+void TFrameRaster::FillSolid(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, uint8_t fill,
+                             uint8_t edge) {
+  if (ScanEdges(a, b, c, false)) {
+    const int lastX = Width_ - 1;
+    uint64_t written = 0;
+    for (int y = Top_; y <= Bottom_; ++y) {
+      const TEdge* st = &Start_[size_t(y)];
+      const TEdge* en = &End_[size_t(y)];
+      if (en->X < st->X) std::swap(st, en);
+      int x0 = st->X;
+      int x1 = en->X;
+      if (x1 == x0) continue;
+      float z = static_cast<float>(st->Z);
+      const float dz = Diff(en->Z, st->Z) / static_cast<float>(x1 - x0);
+      // Both end pixels belong to the outline; a start left of the picture
+      // leaves no end pixel on it, so pixel 0 is then inside.
+      int first = x0 + 1;
+      if (x0 < 0) {
+        z += dz * static_cast<float>(-x0);
+        first = 0;
+      } else {
+        z += dz;
+      }
+      if (x1 > lastX) x1 = lastX;
+      uint16_t* drow = DepthRows_[size_t(y)];
+      uint8_t* prow = Rows_[size_t(y)];
+      for (int x = first; x < x1; ++x) {
+        if (z < static_cast<float>(drow[x])) {
+          drow[x] = StoredDepth(z);
+          prow[x] = fill;
+          ++written;
+        }
+        z += dz;
+      }
+    }
+    PixelsWritten += written;
+  }
+  DrawDepthLine(a, b, edge);
+  DrawDepthLine(b, c, edge);
+  DrawDepthLine(c, a, edge);
+}
+
+void TFrameRaster::Outline(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, uint8_t color) {
+  DrawDepthLine(a, b, color);
+  DrawDepthLine(b, c, color);
+  DrawDepthLine(c, a, color);
+}
+
+void TFrameRaster::DrawDepthLine(const TVertexRecord& a, const TVertexRecord& b, uint8_t color) {
+  const int64_t ddx = int64_t(b.X) - a.X, ddy = int64_t(b.Y) - a.Y;
+  const int64_t n = std::max(ddx < 0 ? -ddx : ddx, ddy < 0 ? -ddy : ddy);
+  if (n == 0 || Width_ <= 0 || Height_ <= 0) return;
+  const float fn = static_cast<float>(n);
+  const float sx = static_cast<float>(ddx) / fn, sy = static_cast<float>(ddy) / fn, sz = Diff(b.Z, a.Z) / fn;
+  float x = static_cast<float>(a.X), y = static_cast<float>(a.Y), z = static_cast<float>(a.Z);
+  const float maxX = static_cast<float>(Width_ - 1), maxY = static_cast<float>(Height_ - 1);
+  uint64_t written = 0;
+  for (int64_t k = 0; k < n; ++k) {
+    if (x >= 0.0f && x <= maxX && y >= 0.0f && y <= maxY) {
+      const int xi = RoundF(x), yi = RoundF(y);
+      uint16_t& d = DepthRows_[size_t(yi)][xi];
+      // Lines win against faces up to five depth units in front of them.
+      if (z - 5.0f <= static_cast<float>(d)) {
+        const int32_t zi = RoundF(z);
+        d = static_cast<uint16_t>(zi < 0 ? 0 : (zi > kFarthest ? kFarthest : zi));
+        Rows_[size_t(yi)][xi] = color;
+        ++written;
+      }
+    }
+    x += sx;
+    y += sy;
+    z += sz;
+  }
+  PixelsWritten += written;
+}

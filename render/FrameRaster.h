@@ -1,0 +1,108 @@
+#pragma once
+// The pixel routines under the frame paint box: a 16-bit depth buffer over
+// an 8-bit target bitmap, edge tables of at most 1024 rows, and the
+// triangle, span and line fills. Values step linearly in screen space
+// (affine, 32-bit floats), as the renderer has always drawn; the loops are
+// written for speed but keep exactly those results.
+//
+// Texel reads are clamped to the skin: a vertex whose skin coordinates lie
+// outside it samples the nearest edge pixel instead of memory beyond it.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "raster/WinGBitmap.h"
+
+// One projected vertex of the shown frame.
+struct TVertexRecord {
+  int32_t X = 0;      // pixel column
+  int32_t Y = 0;      // pixel row
+  int32_t S = 0;      // skin column
+  int32_t T = 0;      // skin row
+  int32_t L = 0;      // light level: colour-map row 0..63
+  int32_t Z = 0;      // depth, smaller is nearer
+  int32_t SeamS = 0;  // S moved to the back half of the skin for seam vertices
+};
+
+// Where textured fills read their colours.
+struct TSkinSource {
+  // Rows of the skin's pixels, row 0 at the top, Width bytes each.
+  const uint8_t* const* Rows = nullptr;
+  int Width = 0;
+  int Height = 0;
+  // 64 light rows of 256 display indices (the skin's shade table).
+  const uint8_t* Shade = nullptr;
+  // 64 light rows of 256 game indices, for the skin recorder.
+  const uint8_t* GameShade = nullptr;
+  // The recording picture's rows (skin recorder only); same size as the skin.
+  uint8_t* const* RecordRows = nullptr;
+  bool Valid() const { return Rows && Shade && Width > 0 && Height > 0; }
+};
+
+class TFrameRaster {
+public:
+  static constexpr int kMaxRows = 1024;
+  static constexpr uint16_t kFarthest = 65535;
+
+  // Draws into `target` from now on. The depth buffer is remade only when
+  // the target's height or stride differs from the last one; pictures
+  // taller than kMaxRows are refused with EWinGError.
+  void Attach(TWinGBitmap& target);
+  // Every depth to the farthest value.
+  void ClearDepth();
+  void SetSkin(const TSkinSource& skin) { Skin_ = skin; }
+  const TSkinSource& Skin() const { return Skin_; }
+
+  int Width() const { return Width_; }
+  int Height() const { return Height_; }
+  int Stride() const { return Stride_; }
+  uint16_t Depth(int x, int y) const { return DepthRows_[static_cast<size_t>(y)][x]; }
+  const std::vector<uint16_t>& DepthBuffer() const { return Depth_; }
+
+  // Triangles whose corners run clockwise on the screen (the others draw
+  // nothing): skin texels shaded by the light level.
+  void FillTextured(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c);
+  // As FillTextured, and each drawn texel also goes, shaded in game
+  // colours, to the same place of the recording picture.
+  void FillRecord(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c);
+  // Either winding: the inside in `fill`, then the three edges in `edge`.
+  void FillSolid(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, uint8_t fill,
+                 uint8_t edge);
+  void Outline(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, uint8_t color);
+  // A line from a towards b (b itself not plotted) that beats faces up to
+  // five depth units in front of it.
+  void DrawDepthLine(const TVertexRecord& a, const TVertexRecord& b, uint8_t color);
+  // Fills the depth of a clockwise triangle without colour; true when pixel
+  // (x, y) passed the depth test, with the skin coordinates there (rounded)
+  // in s and t.
+  bool ProbeTriangle(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, int x, int y,
+                     int& s, int& t);
+
+  // Pixels written since the counter was last reset (for measurements).
+  uint64_t PixelsWritten = 0;
+
+private:
+  struct TEdge {
+    int32_t X, Z, L, S, T;
+  };
+  enum class TFill { Textured, Record, Probe };
+  // Scans the three edges into the tables; false when no row is left.
+  bool ScanEdges(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, bool full);
+  void ScanEdge(const TVertexRecord& p, const TVertexRecord& q, bool full);
+  template <TFill Mode>
+  void FillSpans(int probeX, int probeY, int* probeS, int* probeT, bool* hit);
+
+  TWinGBitmap* Target_ = nullptr;
+  int Width_ = 0;
+  int Height_ = 0;
+  int Stride_ = 0;
+  std::vector<uint16_t> Depth_;
+  std::array<uint16_t*, kMaxRows> DepthRows_{};
+  std::array<uint8_t*, kMaxRows> Rows_{};
+  TSkinSource Skin_;
+  std::array<TEdge, kMaxRows> Start_{};
+  std::array<TEdge, kMaxRows> End_{};
+  int Top_ = 0;
+  int Bottom_ = 0;
+};
