@@ -186,6 +186,10 @@ public:
   int PickVertex(int x, int y, int& nearest);
   // Triangle index under (x, y) or -1, with the skin coordinates there.
   int PickTriangle(int x, int y, int& s, int& t);
+  // The same pick by scanning every triangle into the depth buffer, as the
+  // picture is drawn; PickTriangle steps only to the one pixel and gives
+  // exactly this answer. Kept for checking and measuring.
+  int PickTriangleScan(int x, int y, int& s, int& t);
   void SelectVerticesInRect(const TRect& r);
   void MoveSelectedVertices(int x1, int y1, int x2, int y2);
   void DragPivot(int x1, int y1, int x2, int y2);
@@ -239,6 +243,9 @@ protected:
   // The tick handler of the animation timer (user-interface thread).
   void AnimationTick();
 
+  // The model point under pixel (x, y) at eye depth `ez`.
+  TVector UnprojectAtDepth(int x, int y, float ez) const;
+
 private:
   void BindObserver();
   void InitAnimation(TAnimationTimerThread::TOwnerCall ownerCall);
@@ -246,6 +253,16 @@ private:
   void DrawAxes(TWinGBitmap& surf, const TMatrix* frame, bool labels);
   void PaintTriangles();
   void PaintMarks();
+  // The corners of triangle `tri` as the pickers see it (seam rule
+  // applied); false when the pickers skip it (hidden, or facing away
+  // outside the triangle tool).
+  bool PickCorners(int tri, TVertexRecord& a, TVertexRecord& b, TVertexRecord& c) const;
+  // The editor's pivot change for the current object: differences of
+  // translation, scale and rotation, over the frames the transform
+  // settings choose.
+  void ChangeCurrentPivot(const float move[3], const float scale[3], const float turn[3]);
+  // The skin's pixel at (s, t), the nearest edge pixel outside it.
+  static uint8_t SkinPixelAt(const TMDLBitmap& skin, int s, int t);
 
   TMDLEditor* Editor_ = nullptr;
   // Whether Editor_ is the program-wide editor (which may go first).
@@ -274,6 +291,11 @@ private:
   float GridY_ = 0.1f;
   float GridZ_ = 0.1f;
 
+  // Pixels of the vertices, kept between picks.
+  std::vector<TPoint> PickPixels_;
+
   int32_t FramesPerSecond_ = TAnimationTimerThread::kDefaultFramesPerSecond;
+  // Whether ticks can reach the user-interface thread; without, no playback.
+  bool AnimationHandOver_ = false;
   std::unique_ptr<TAnimationTimerThread> Timer_;
 };
