@@ -26,51 +26,6 @@ TMatrix TMatrix::Identity() {
 
 TVector MakeVector(float x, float y, float z) { return TVector{x, y, z, 1.0f}; }
 
-void Add(const TVector& a, const TVector& b, TVector& out) {
-  out.x = static_cast<float>(static_cast<double>(a.x) + b.x);
-  out.y = static_cast<float>(static_cast<double>(a.y) + b.y);
-  out.z = static_cast<float>(static_cast<double>(a.z) + b.z);
-}
-
-void Subtract(const TVector& a, const TVector& b, TVector& out) {
-  out.x = static_cast<float>(static_cast<double>(a.x) - b.x);
-  out.y = static_cast<float>(static_cast<double>(a.y) - b.y);
-  out.z = static_cast<float>(static_cast<double>(a.z) - b.z);
-}
-
-void Scale(const TVector& a, double f, TVector& out) {
-  out.x = static_cast<float>(a.x * f);
-  out.y = static_cast<float>(a.y * f);
-  out.z = static_cast<float>(a.z * f);
-}
-
-float Dot(const TVector& a, const TVector& b) {
-  return static_cast<float>(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
-                            static_cast<double>(a.z) * b.z);
-}
-
-void Cross(const TVector& a, const TVector& b, TVector& out) {
-  // Read everything first: out may be a or b.
-  double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
-  out.x = static_cast<float>(ay * bz - az * by);
-  out.y = static_cast<float>(az * bx - ax * bz);
-  out.z = static_cast<float>(ax * by - ay * bx);
-}
-
-double Length(const TVector& a) {
-  double x = a.x, y = a.y, z = a.z;
-  return std::sqrt(x * x + y * y + z * z);
-}
-
-double Normalize(TVector& a) {
-  double len = Length(a);
-  if (len == 0) return 0;
-  a.x = static_cast<float>(a.x / len);
-  a.y = static_cast<float>(a.y / len);
-  a.z = static_cast<float>(a.z / len);
-  return len;
-}
-
 bool NearlyEqual(const TVector& a, const TVector& b) {
   // Compared in float, as the values are stored: differences of exactly the
   // tolerance count as equal.

@@ -8,6 +8,7 @@
 // argument; the others return their result. Sums and products are formed in
 // double and rounded to float when stored.
 
+#include <cmath>
 #include <cstdint>
 
 struct TVector {
@@ -28,15 +29,48 @@ constexpr double kPivotTolerance = 1e-10;
 
 // Vectors
 TVector MakeVector(float x, float y, float z);  // w = 1
-void Add(const TVector& a, const TVector& b, TVector& out);
-void Subtract(const TVector& a, const TVector& b, TVector& out);
-void Scale(const TVector& a, double f, TVector& out);
-float Dot(const TVector& a, const TVector& b);
-void Cross(const TVector& a, const TVector& b, TVector& out);
-double Length(const TVector& a);
+// The small operations are defined here so that loops over thousands of
+// vertices (light normals, bounding boxes, the renderer) inline them.
+inline void Add(const TVector& a, const TVector& b, TVector& out) {
+  out.x = static_cast<float>(static_cast<double>(a.x) + b.x);
+  out.y = static_cast<float>(static_cast<double>(a.y) + b.y);
+  out.z = static_cast<float>(static_cast<double>(a.z) + b.z);
+}
+inline void Subtract(const TVector& a, const TVector& b, TVector& out) {
+  out.x = static_cast<float>(static_cast<double>(a.x) - b.x);
+  out.y = static_cast<float>(static_cast<double>(a.y) - b.y);
+  out.z = static_cast<float>(static_cast<double>(a.z) - b.z);
+}
+inline void Scale(const TVector& a, double f, TVector& out) {
+  out.x = static_cast<float>(a.x * f);
+  out.y = static_cast<float>(a.y * f);
+  out.z = static_cast<float>(a.z * f);
+}
+inline float Dot(const TVector& a, const TVector& b) {
+  return static_cast<float>(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
+                            static_cast<double>(a.z) * b.z);
+}
+inline void Cross(const TVector& a, const TVector& b, TVector& out) {
+  // Read everything first: out may be a or b.
+  const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
+  out.x = static_cast<float>(ay * bz - az * by);
+  out.y = static_cast<float>(az * bx - ax * bz);
+  out.z = static_cast<float>(ax * by - ay * bx);
+}
+inline double Length(const TVector& a) {
+  const double x = a.x, y = a.y, z = a.z;
+  return std::sqrt(x * x + y * y + z * z);
+}
 // Divides x, y, z by the length and returns it; a zero vector is left alone
 // and gives 0.
-double Normalize(TVector& a);
+inline double Normalize(TVector& a) {
+  const double len = Length(a);
+  if (len == 0) return 0;
+  a.x = static_cast<float>(a.x / len);
+  a.y = static_cast<float>(a.y / len);
+  a.z = static_cast<float>(a.z / len);
+  return len;
+}
 bool NearlyEqual(const TVector& a, const TVector& b);
 TVector MinVector(const TVector& a, const TVector& b);  // ties take b; w = 1
 TVector MaxVector(const TVector& a, const TVector& b);
