@@ -54,6 +54,16 @@ struct TViewLabel {
   bool operator==(const TViewLabel&) const = default;
 };
 
+// A depth and the vertex it belongs to, as the vertex picker sorts them.
+struct TDepthPair {
+  float Key = 0;
+  int32_t Index = 0;
+};
+
+// Sorts pairs lo..hi nearest first, leaving equal keys in exactly the order
+// a TZSorter's Sort leaves them (the vertex picker's ties depend on it).
+void SortDepthPairs(TDepthPair* pairs, int lo, int hi);
+
 class TMDLFramePaintBox : public TWinGSurface {
 public:
   using TNotifyEvent = std::function<void(TMDLFramePaintBox& sender)>;
@@ -291,8 +301,9 @@ private:
   float GridY_ = 0.1f;
   float GridZ_ = 0.1f;
 
-  // Pixels of the vertices, kept between picks.
+  // Pixels and depths of the vertices, kept between picks.
   std::vector<TPoint> PickPixels_;
+  std::vector<TDepthPair> PickPairs_;
 
   int32_t FramesPerSecond_ = TAnimationTimerThread::kDefaultFramesPerSecond;
   // Whether ticks can reach the user-interface thread; without, no playback.

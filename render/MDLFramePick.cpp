@@ -170,6 +170,35 @@ TVector TMDLFramePaintBox::UnprojectAtDepth(int x, int y, float ez) const {
 
 // ---- pickers --------------------------------------------------------------------------------
 
+void SortDepthPairs(TDepthPair* pairs, int lo, int hi) {
+  // The container's quicksort, step for step: the middle item's key as the
+  // pivot, both scans bounded, the smaller part by recursion. Equal keys
+  // therefore end in the same order as in a TZSorter.
+  auto compare = [](float a, float b) { return a < b ? -1 : (a > b ? 1 : 0); };
+  while (lo < hi) {
+    const float pivot = pairs[lo + (hi - lo) / 2].Key;
+    int i = lo;
+    int j = hi;
+    do {
+      while (i <= hi && compare(pairs[i].Key, pivot) < 0) ++i;
+      while (j >= lo && compare(pairs[j].Key, pivot) > 0) --j;
+      if (i > hi || j < lo) return;
+      if (i <= j) {
+        std::swap(pairs[i], pairs[j]);
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (j - lo < hi - i) {
+      if (j > lo) SortDepthPairs(pairs, lo, j);
+      lo = i;
+    } else {
+      if (i < hi) SortDepthPairs(pairs, i, hi);
+      hi = j;
+    }
+  }
+}
+
 int TMDLFramePaintBox::PickVertex(int x, int y, int& nearest) {
   nearest = -1;
   TMDLFrame* frame = HasValidEditor() ? Editor_->CurrentFrameObject() : nullptr;
@@ -178,16 +207,17 @@ int TMDLFramePaintBox::PickVertex(int x, int y, int& nearest) {
   if (n <= 0) return -1;
   const TFrameVertex* pos = frame->Data();
   PickPixels_.resize(static_cast<size_t>(n));
-  TZSorter sorter(n);
+  PickPairs_.resize(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     const TVector eye = EyeCoordinates(pos[i].X, pos[i].Y, pos[i].Z);
     PickPixels_[static_cast<size_t>(i)] = ProjectEye(eye);
-    sorter.AddPair(i, eye.z);
+    PickPairs_[static_cast<size_t>(i)] = {eye.z, i};
   }
-  sorter.Sort();
+  // Nearest first; the walk takes the first vertex within the tolerance.
+  SortDepthPairs(PickPairs_.data(), 0, n - 1);
   int64_t best = 100000;
-  for (int k = 0; k < sorter.Count(); ++k) {
-    const int v = sorter.Pair(k).Index;
+  for (int k = 0; k < n; ++k) {
+    const int v = PickPairs_[static_cast<size_t>(k)].Index;
     const TPoint p = PickPixels_[static_cast<size_t>(v)];
     const int64_t dx = std::abs(int64_t{p.X} - x), dy = std::abs(int64_t{p.Y} - y);
     if (dx + dy < best) {
