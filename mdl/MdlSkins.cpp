@@ -13,11 +13,14 @@ TMDLBitmap::TMDLBitmap(TMDL* model) : TMDLSection(model) { Image.SetPalette(Game
 TMDLBitmap::~TMDLBitmap() = default;
 
 void TMDLBitmap::SetSize(int width, int height) {
+  // A new size gives a new, cleared picture; only one of the same size
+  // still holds the old pixels.
+  const bool sameSize = width == Image.GetWidth() && height == Image.GetHeight();
   Image.SetSize(width, height);  // refuses absurd sizes before anything changes
   Width = width;
   Height = height;
   const int stride = Image.Stride();
-  if (height > 0 && stride > 0) std::memset(Image.Bits(), 0, static_cast<size_t>(stride) * static_cast<size_t>(height));
+  if (sameSize && height > 0 && stride > 0) std::memset(Image.Bits(), 0, static_cast<size_t>(stride) * static_cast<size_t>(height));
   ColorCount_.fill(0);
   ColorCount_[0] = width * height;
   ColorCountValid_ = true;

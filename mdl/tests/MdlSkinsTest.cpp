@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <utility>
+
 #include "mdl/Mdl.h"
 #include "raster/ColorTables.h"
 
@@ -120,5 +123,21 @@ TEST(MdlSkinsTest, ColourCountsOfRunsAndOddRowLengths) {
       }
     skin.RecountColors();
     EXPECT_EQ(skin.ColorCount(), expected) << width;
+  }
+}
+
+TEST(MdlSkinsTest, SetSizeClearsThePictureWhetherOrNotTheSizeChanges) {
+  TMDL m;
+  TMDLBitmap s(&m);
+  for (const auto& [w, h] : {std::pair{12, 5}, std::pair{12, 5}, std::pair{7, 9}}) {
+    s.SetSize(w, h);
+    int nonZero = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) nonZero += s.Pixel(x, y) != 0;
+    EXPECT_EQ(nonZero, 0) << w << "x" << h;
+    EXPECT_EQ(s.ColorCount()[0], w * h);
+    for (int y = 0; y < h; ++y) std::memset(s.Row(y), 200, static_cast<size_t>(w));
+    s.RecountColors();
+    EXPECT_EQ(s.ColorCount()[200], w * h);
   }
 }
