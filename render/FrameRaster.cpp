@@ -6,8 +6,8 @@
 
 #include "core/Format.h"
 
-#if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
+#if defined(__x86_64__)
+#include <emmintrin.h>
 #define TESSEL_HAVE_SSE 1
 #endif
 
@@ -72,25 +72,36 @@ void TFrameRaster::ScanEdge(const TVertexRecord& p, const TVertexRecord& q, bool
 
   const int rows = l.Y - u.Y;
   const float fr = static_cast<float>(rows);
-  float x = static_cast<float>(u.X), z = static_cast<float>(u.Z);
-  const float dx = Diff(l.X, u.X) / fr, dz = Diff(l.Z, u.Z) / fr;
   int y = u.Y;
   const int last = std::min(l.Y, Height_ - 1);
-  if (!full) {
-    // Rows above the picture still take their steps, so the visible rows
-    // get exactly the values a full scan would give them.
-    for (; y < 0 && y <= l.Y; ++y) x += dx, z += dz;
-    for (; y <= last; ++y) {
-      TEdge& e = table[y];
-      e.X = RoundF(x);
-      e.Z = RoundF(z);
-      x += dx;
-      z += dz;
-    }
-    return;
+#ifdef TESSEL_HAVE_SSE
+  // X, Z, L and S step side by side (each lane exactly as its own float
+  // would) and are rounded and stored together; T follows on its own.
+  const __m128i ui = _mm_setr_epi32(u.X, u.Z, full ? u.L : 0, full ? u.S : 0);
+  const __m128i li = _mm_setr_epi32(l.X, l.Z, full ? l.L : 0, full ? l.S : 0);
+  __m128 v = _mm_cvtepi32_ps(ui);
+  const __m128 dv = _mm_div_ps(_mm_cvtepi32_ps(_mm_sub_epi32(li, ui)), _mm_set1_ps(fr));
+  float t = static_cast<float>(u.T);
+  const float dt = full ? Diff(l.T, u.T) / fr : 0.0f;
+  // Rows above the picture still take their steps, so the visible rows get
+  // exactly the values a full scan would give them.
+  for (; y < 0 && y <= l.Y; ++y) {
+    v = _mm_add_ps(v, dv);
+    t += dt;
   }
+  for (; y <= last; ++y) {
+    TEdge& e = table[y];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&e.X), _mm_cvtps_epi32(v));
+    e.T = RoundF(t);
+    v = _mm_add_ps(v, dv);
+    t += dt;
+  }
+#else
+  float x = static_cast<float>(u.X), z = static_cast<float>(u.Z);
+  const float dx = Diff(l.X, u.X) / fr, dz = Diff(l.Z, u.Z) / fr;
   float lv = static_cast<float>(u.L), s = static_cast<float>(u.S), t = static_cast<float>(u.T);
-  const float dl = Diff(l.L, u.L) / fr, ds = Diff(l.S, u.S) / fr, dt = Diff(l.T, u.T) / fr;
+  const float dl = full ? Diff(l.L, u.L) / fr : 0.0f, ds = full ? Diff(l.S, u.S) / fr : 0.0f,
+              dt = full ? Diff(l.T, u.T) / fr : 0.0f;
   for (; y < 0 && y <= l.Y; ++y) x += dx, z += dz, lv += dl, s += ds, t += dt;
   for (; y <= last; ++y) {
     TEdge& e = table[y];
@@ -105,6 +116,7 @@ void TFrameRaster::ScanEdge(const TVertexRecord& p, const TVertexRecord& q, bool
     s += ds;
     t += dt;
   }
+#endif
 }
 
 bool TFrameRaster::ScanEdges(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c, bool full) {
@@ -130,6 +142,13 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
   uint8_t* const* recordRows = Skin_.RecordRows;
   const int lastX = Width_ - 1;
   uint64_t written = 0;
+#ifdef TESSEL_HAVE_SSE
+  // Lanes: depth, light, skin column, skin row.
+  const __m128i lo = _mm_setzero_si128();
+  const __m128i hi = _mm_setr_epi16(32767, 63, static_cast<int16_t>(std::max(maxS, 0)),
+                                    static_cast<int16_t>(std::max(maxT, 0)), 32767, 63,
+                                    static_cast<int16_t>(std::max(maxS, 0)), static_cast<int16_t>(std::max(maxT, 0)));
+#endif
 
   for (int y = Top_; y <= Bottom_; ++y) {
     const TEdge* st = &Start_[size_t(y)];
@@ -142,22 +161,74 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
     int x1 = en->X;
     if (x1 <= x0) continue;
     const float n = static_cast<float>(x1 - x0);
-    float z = static_cast<float>(st->Z), s = static_cast<float>(st->S), t = static_cast<float>(st->T);
-    const float dz = Diff(en->Z, st->Z) / n, ds = Diff(en->S, st->S) / n, dt = Diff(en->T, st->T) / n;
-    float l = static_cast<float>(st->L);
-    const float dl = Diff(en->L, st->L) / n;
+#ifdef TESSEL_HAVE_SSE
+    // Z, L, S and T side by side; each lane divides, steps and rounds
+    // exactly as its own float would.
+    const __m128i si4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&st->Z));
+    const __m128i ei4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&en->Z));
+    __m128 v = _mm_cvtepi32_ps(si4);
+    const __m128 dv = _mm_div_ps(_mm_cvtepi32_ps(_mm_sub_epi32(ei4, si4)), _mm_set1_ps(n));
+    if (x0 < 0) {
+      v = _mm_add_ps(v, _mm_mul_ps(dv, _mm_set1_ps(static_cast<float>(-x0))));
+      x0 = 0;
+    }
+#else
+    float z = static_cast<float>(st->Z), l = static_cast<float>(st->L), s = static_cast<float>(st->S),
+          t = static_cast<float>(st->T);
+    const float dz = Diff(en->Z, st->Z) / n, dl = Diff(en->L, st->L) / n, ds = Diff(en->S, st->S) / n,
+                dt = Diff(en->T, st->T) / n;
     if (x0 < 0) {
       const float k = static_cast<float>(-x0);
       z += dz * k;
+      l += dl * k;
       s += ds * k;
       t += dt * k;
-      l += dl * k;
       x0 = 0;
     }
+#endif
     if (x1 > lastX) x1 = lastX;
     if (x1 <= x0) continue;
     uint16_t* drow = DepthRows_[size_t(y)];
 
+#ifdef TESSEL_HAVE_SSE
+    if constexpr (Mode == TFill::Probe) {
+      for (int x = x0; x < x1; ++x) {
+        if (_mm_cvtss_f32(v) < static_cast<float>(drow[x])) {
+          const __m128i r = _mm_cvtps_epi32(v);
+          const int32_t zi = _mm_cvtsi128_si32(r);
+          drow[x] = static_cast<uint16_t>(zi < 0 ? 0 : zi);
+          if (x == probeX && y == probeY) {
+            alignas(16) int32_t lanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), r);
+            *hit = true;
+            *probeS = lanes[2];
+            *probeT = lanes[3];
+          }
+        }
+        v = _mm_add_ps(v, dv);
+      }
+    } else {
+      uint8_t* prow = Rows_[size_t(y)];
+      for (int x = x0; x < x1; ++x) {
+        if (_mm_cvtss_f32(v) < static_cast<float>(drow[x])) {
+          const __m128i r = _mm_cvtps_epi32(v);
+          const int32_t zi = _mm_cvtsi128_si32(r);
+          drow[x] = static_cast<uint16_t>(zi < 0 ? 0 : zi);
+          // Saturated to 16 bits, then held to the colour map and the skin.
+          const __m128i c = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(r, r), lo), hi);
+          const uint64_t q = static_cast<uint64_t>(_mm_cvtsi128_si64(c));
+          const int li = static_cast<int>((q >> 8) & 0xFF00);
+          const int si = static_cast<int>((q >> 32) & 0xFFFF);
+          const int ti = static_cast<int>(q >> 48);
+          const uint8_t texel = skinRows[ti][si];
+          prow[x] = shade[li + texel];
+          if constexpr (Mode == TFill::Record) recordRows[ti][si] = gameShade[li + texel];
+          ++written;
+        }
+        v = _mm_add_ps(v, dv);
+      }
+    }
+#else
     if constexpr (Mode == TFill::Probe) {
       for (int x = x0; x < x1; ++x) {
         if (z < static_cast<float>(drow[x])) {
@@ -174,43 +245,24 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
       }
     } else {
       uint8_t* prow = Rows_[size_t(y)];
-      if (dl == 0.0f && l >= 0.0f && l <= 63.0f) {
-        // One light level over the whole span (always so with the light off).
-        const uint8_t* shadeRow = shade + RoundF(l) * 256;
-        const uint8_t* gameRow = gameShade + RoundF(l) * 256;
-        for (int x = x0; x < x1; ++x) {
-          if (z < static_cast<float>(drow[x])) {
-            drow[x] = StoredDepth(z);
-            const int si = Clamp(RoundF(s), maxS);
-            const int ti = Clamp(RoundF(t), maxT);
-            const uint8_t texel = skinRows[ti][si];
-            prow[x] = shadeRow[texel];
-            if constexpr (Mode == TFill::Record) recordRows[ti][si] = gameRow[texel];
-            ++written;
-          }
-          z += dz;
-          s += ds;
-          t += dt;
+      for (int x = x0; x < x1; ++x) {
+        if (z < static_cast<float>(drow[x])) {
+          drow[x] = StoredDepth(z);
+          const int si = Clamp(RoundF(s), maxS);
+          const int ti = Clamp(RoundF(t), maxT);
+          const int li = Clamp(RoundF(l), 63) * 256;
+          const uint8_t texel = skinRows[ti][si];
+          prow[x] = shade[li + texel];
+          if constexpr (Mode == TFill::Record) recordRows[ti][si] = gameShade[li + texel];
+          ++written;
         }
-      } else {
-        for (int x = x0; x < x1; ++x) {
-          if (z < static_cast<float>(drow[x])) {
-            drow[x] = StoredDepth(z);
-            const int si = Clamp(RoundF(s), maxS);
-            const int ti = Clamp(RoundF(t), maxT);
-            const int li = Clamp(RoundF(l), 63) * 256;
-            const uint8_t texel = skinRows[ti][si];
-            prow[x] = shade[li + texel];
-            if constexpr (Mode == TFill::Record) recordRows[ti][si] = gameShade[li + texel];
-            ++written;
-          }
-          z += dz;
-          s += ds;
-          t += dt;
-          l += dl;
-        }
+        z += dz;
+        s += ds;
+        t += dt;
+        l += dl;
       }
     }
+#endif
   }
   PixelsWritten += written;
 }

@@ -31,7 +31,9 @@ int32_t RoundClamp(double v, double limit) {
 // Projected points stay within this many pixels of the picture, so edge
 // scans and lines over far-off corners stay bounded.
 constexpr double kPixelLimit = 131072.0;
-constexpr double kDepthLimit = 1073741824.0;
+// Depths beyond the depth buffer's range all compare alike; 2^24 keeps
+// them exact as floats and their differences inside 32 bits.
+constexpr double kDepthLimit = 16777216.0;
 
 }  // namespace
 

@@ -21,6 +21,8 @@ uint8_t Display(int gameIndex) { return GameToDisplay().Map(gameIndex); }
 
 bool IsObjectTool(uint8_t tool) { return tool >= tmMovePivot && tool <= tmScalePivot; }
 
+int32_t ClampSkin(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -(1 << 24), 1 << 24)); }
+
 }  // namespace
 
 // ---- construction -------------------------------------------------------------------
@@ -200,9 +202,11 @@ TRect TMDLFramePaintBox::ProjectVertices(TMDLFrame& frame) {
     minY = std::max(0, std::min(minY, p.Y - 1));
     maxY = std::min(h - 1, std::max(maxY, p.Y + 1));
     const TSkinVertex& sv = skinVerts.Get(i);
-    r.S = sv.S;
-    r.T = sv.T;
-    r.SeamS = sv.Flags != 0 ? sv.S + halfSkin : sv.S;
+    // Skin coordinates from a file may be anything; beyond +-2^24 they all
+    // land on the skin's edge anyway, and the fills subtract them in 32 bits.
+    r.S = ClampSkin(sv.S);
+    r.T = ClampSkin(sv.T);
+    r.SeamS = sv.Flags != 0 ? ClampSkin(int64_t(sv.S) + halfSkin) : r.S;
     r.Z = DepthOf(eye.z);
     if (!Lighting) {
       r.L = 32;
