@@ -352,7 +352,10 @@ TEST_F(SampleModelTest, FreshBuildIsTheCommittedFileByteForByte) {
   };
   const std::vector<char> a = bytes(committed), b = bytes(fresh);
   fs::remove(fresh);
-  ASSERT_EQ(a.size(), b.size());
+  // When the model or its file format changes on purpose, write the file
+  // again with `tessel make-sample -o resources/sample.mdl`.
+  ASSERT_EQ(a.size(), b.size()) << "resources/sample.mdl is not what the program builds now";
   const auto diff = std::mismatch(a.begin(), a.end(), b.begin());
-  EXPECT_TRUE(diff.first == a.end()) << "first difference at byte " << (diff.first - a.begin());
+  EXPECT_TRUE(diff.first == a.end()) << "resources/sample.mdl differs from a fresh build first at byte "
+                                     << (diff.first - a.begin());
 }
