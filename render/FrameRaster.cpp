@@ -30,7 +30,9 @@ inline uint16_t StoredDepth(float z) {
   return static_cast<uint16_t>(d < 0 ? 0 : d);
 }
 
+#ifndef TESSEL_HAVE_SSE
 inline int Clamp(int v, int hi) { return v < 0 ? 0 : (v > hi ? hi : v); }
+#endif
 
 inline float Diff(int32_t a, int32_t b) { return static_cast<float>(int64_t(a) - int64_t(b)); }
 

@@ -214,8 +214,10 @@ TRect TMDLFramePaintBox::ProjectVertices(TMDLFrame& frame) {
       const int j = v.NormalIndex >= 0 && v.NormalIndex < kNormalCount ? v.NormalIndex : 0;
       const float dot = static_cast<float>(kLightNormals[j][0] * lx + kLightNormals[j][1] * ly +
                                            kLightNormals[j][2] * lz);
+      // A light vector that is not a number lights nothing rather than
+      // giving an undefined row.
       const double level = std::nearbyint((1.0 + double(dot)) * 63.0);
-      r.L = std::max(0, std::min(lightCap, static_cast<int>(level)));
+      r.L = level >= 0.0 ? static_cast<int>(std::min<double>(lightCap, level)) : 0;
     }
   }
   if (minX > maxX || minY > maxY) return {};

@@ -45,7 +45,9 @@ TEST(ZSorter, ManyRandomKeysComeOutInOrder) {
   z.Sort();
   std::vector<bool> seen(n);
   for (int i = 0; i < n; ++i) {
-    if (i > 0) ASSERT_LE(z.Pair(i - 1).Key, z.Pair(i).Key) << i;
+    if (i > 0) {
+      ASSERT_LE(z.Pair(i - 1).Key, z.Pair(i).Key) << i;
+    }
     ASSERT_FALSE(seen[size_t(z.Pair(i).Index)]);
     seen[size_t(z.Pair(i).Index)] = true;
   }
