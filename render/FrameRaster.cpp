@@ -6,7 +6,7 @@
 
 #include "core/Format.h"
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(TESSEL_NO_SIMD)
 #include <emmintrin.h>
 #define TESSEL_HAVE_SSE 1
 #endif
@@ -58,6 +58,26 @@ void TFrameRaster::Attach(TWinGBitmap& target) {
 
 void TFrameRaster::ClearDepth() {
   if (!Depth_.empty()) std::memset(Depth_.data(), 0xFF, Depth_.size() * sizeof(uint16_t));
+}
+
+void TFrameRaster::SetSkin(const TSkinSource& skin) {
+  Skin_ = skin;
+  SkinBase_ = nullptr;
+  SkinPitch_ = 0;
+  if (!skin.Valid()) return;
+  const ptrdiff_t pitch = skin.Height > 1 ? skin.Rows[1] - skin.Rows[0] : skin.Width;
+  bool even = pitch >= -32768 && pitch <= 32767;
+  for (int y = 1; even && y < skin.Height; ++y) even = skin.Rows[y] - skin.Rows[y - 1] == pitch;
+  if (even) {
+    SkinBase_ = skin.Rows[0];
+    SkinPitch_ = static_cast<int>(pitch);
+    return;
+  }
+  SkinCopy_.resize(size_t(skin.Width) * size_t(skin.Height));
+  for (int y = 0; y < skin.Height; ++y)
+    std::memcpy(SkinCopy_.data() + size_t(y) * size_t(skin.Width), skin.Rows[y], size_t(skin.Width));
+  SkinBase_ = SkinCopy_.data();
+  SkinPitch_ = skin.Width;
 }
 
 // ---- edge scan -------------------------------------------------------------------------
@@ -150,8 +170,15 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
   const __m128i hi = _mm_setr_epi16(32767, 63, static_cast<int16_t>(std::max(maxS, 0)),
                                     static_cast<int16_t>(std::max(maxT, 0)), 32767, 63,
                                     static_cast<int16_t>(std::max(maxS, 0)), static_cast<int16_t>(std::max(maxT, 0)));
+  const __m128i address = _mm_setr_epi16(0, 256, 1, static_cast<int16_t>(SkinPitch_), 0, 256, 1,
+                                         static_cast<int16_t>(SkinPitch_));
+  const uint8_t* skinBase = SkinBase_;
 #endif
 
+#ifdef TESSEL_HAVE_SSE
+  // First every row's start values and steps, then the pixels: the rows'
+  // divisions then overlap instead of each holding up its own row.
+  int count = 0;
   for (int y = Top_; y <= Bottom_; ++y) {
     const TEdge* st = &Start_[size_t(y)];
     const TEdge* en = &End_[size_t(y)];
@@ -160,39 +187,35 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
       if (en->X < st->X) std::swap(st, en);
     }
     int x0 = st->X;
-    int x1 = en->X;
+    const int x1 = en->X;
     if (x1 <= x0) continue;
-    const float n = static_cast<float>(x1 - x0);
-#ifdef TESSEL_HAVE_SSE
     // Z, L, S and T side by side; each lane divides, steps and rounds
     // exactly as its own float would.
     const __m128i si4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&st->Z));
     const __m128i ei4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&en->Z));
     __m128 v = _mm_cvtepi32_ps(si4);
-    const __m128 dv = _mm_div_ps(_mm_cvtepi32_ps(_mm_sub_epi32(ei4, si4)), _mm_set1_ps(n));
+    const __m128 dv =
+        _mm_div_ps(_mm_cvtepi32_ps(_mm_sub_epi32(ei4, si4)), _mm_set1_ps(static_cast<float>(x1 - x0)));
     if (x0 < 0) {
       v = _mm_add_ps(v, _mm_mul_ps(dv, _mm_set1_ps(static_cast<float>(-x0))));
       x0 = 0;
     }
-#else
-    float z = static_cast<float>(st->Z), l = static_cast<float>(st->L), s = static_cast<float>(st->S),
-          t = static_cast<float>(st->T);
-    const float dz = Diff(en->Z, st->Z) / n, dl = Diff(en->L, st->L) / n, ds = Diff(en->S, st->S) / n,
-                dt = Diff(en->T, st->T) / n;
-    if (x0 < 0) {
-      const float k = static_cast<float>(-x0);
-      z += dz * k;
-      l += dl * k;
-      s += ds * k;
-      t += dt * k;
-      x0 = 0;
-    }
-#endif
-    if (x1 > lastX) x1 = lastX;
-    if (x1 <= x0) continue;
-    uint16_t* drow = DepthRows_[size_t(y)];
+    const int end = std::min(x1, lastX);
+    if (end <= x0) continue;
+    TSpan& span = Spans_[size_t(count++)];
+    _mm_store_ps(span.V, v);
+    _mm_store_ps(span.D, dv);
+    span.X0 = x0;
+    span.X1 = end;
+    span.Y = y;
+  }
 
-#ifdef TESSEL_HAVE_SSE
+  for (int k = 0; k < count; ++k) {
+    const TSpan& span = Spans_[size_t(k)];
+    const int y = span.Y, x0 = span.X0, x1 = span.X1;
+    __m128 v = _mm_load_ps(span.V);
+    const __m128 dv = _mm_load_ps(span.D);
+    uint16_t* drow = DepthRows_[size_t(y)];
     if constexpr (Mode == TFill::Probe) {
       for (int x = x0; x < x1; ++x) {
         if (_mm_cvtss_f32(v) < static_cast<float>(drow[x])) {
@@ -218,19 +241,54 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
           drow[x] = static_cast<uint16_t>(zi < 0 ? 0 : zi);
           // Saturated to 16 bits, then held to the colour map and the skin.
           const __m128i c = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(r, r), lo), hi);
-          const uint64_t q = static_cast<uint64_t>(_mm_cvtsi128_si64(c));
-          const int li = static_cast<int>((q >> 8) & 0xFF00);
-          const int si = static_cast<int>((q >> 32) & 0xFFFF);
-          const int ti = static_cast<int>(q >> 48);
-          const uint8_t texel = skinRows[ti][si];
-          prow[x] = shade[li + texel];
-          if constexpr (Mode == TFill::Record) recordRows[ti][si] = gameShade[li + texel];
+          if constexpr (Mode == TFill::Record) {
+            const uint64_t q = static_cast<uint64_t>(_mm_cvtsi128_si64(c));
+            const int li = static_cast<int>((q >> 8) & 0xFF00);
+            const int si = static_cast<int>((q >> 32) & 0xFFFF);
+            const int ti = static_cast<int>(q >> 48);
+            const uint8_t texel = skinRows[ti][si];
+            prow[x] = shade[li + texel];
+            recordRows[ti][si] = gameShade[li + texel];
+          } else {
+            // One multiply-add gives light * 256 and the texel's offset.
+            const uint64_t q = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_madd_epi16(c, address)));
+            const uint8_t texel = skinBase[static_cast<int32_t>(q >> 32)];
+            prow[x] = shade[static_cast<uint32_t>(q) + texel];
+          }
           ++written;
         }
         v = _mm_add_ps(v, dv);
       }
     }
+  }
 #else
+  for (int y = Top_; y <= Bottom_; ++y) {
+    const TEdge* st = &Start_[size_t(y)];
+    const TEdge* en = &End_[size_t(y)];
+    if constexpr (Mode == TFill::Probe) {
+      // Back faces reach the picker too, with their spans the other way round.
+      if (en->X < st->X) std::swap(st, en);
+    }
+    int x0 = st->X;
+    int x1 = en->X;
+    if (x1 <= x0) continue;
+    const float n = static_cast<float>(x1 - x0);
+    float z = static_cast<float>(st->Z), l = static_cast<float>(st->L), s = static_cast<float>(st->S),
+          t = static_cast<float>(st->T);
+    const float dz = Diff(en->Z, st->Z) / n, dl = Diff(en->L, st->L) / n, ds = Diff(en->S, st->S) / n,
+                dt = Diff(en->T, st->T) / n;
+    if (x0 < 0) {
+      const float k = static_cast<float>(-x0);
+      z += dz * k;
+      l += dl * k;
+      s += ds * k;
+      t += dt * k;
+      x0 = 0;
+    }
+    if (x1 > lastX) x1 = lastX;
+    if (x1 <= x0) continue;
+    uint16_t* drow = DepthRows_[size_t(y)];
+
     if constexpr (Mode == TFill::Probe) {
       for (int x = x0; x < x1; ++x) {
         if (z < static_cast<float>(drow[x])) {
@@ -264,8 +322,8 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
         l += dl;
       }
     }
-#endif
   }
+#endif
   PixelsWritten += written;
 }
 

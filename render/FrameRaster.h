@@ -51,7 +51,9 @@ public:
   void Attach(TWinGBitmap& target);
   // Every depth to the farthest value.
   void ClearDepth();
-  void SetSkin(const TSkinSource& skin) { Skin_ = skin; }
+  // The rows are read in place when they lie evenly spaced (as a bitmap's
+  // do), else through a copy made here.
+  void SetSkin(const TSkinSource& skin);
   const TSkinSource& Skin() const { return Skin_; }
 
   int Width() const { return Width_; }
@@ -101,6 +103,19 @@ private:
   std::array<uint16_t*, kMaxRows> DepthRows_{};
   std::array<uint8_t*, kMaxRows> Rows_{};
   TSkinSource Skin_;
+  // The skin's top row and the distance from one row to the next, for
+  // addressing a texel with one multiply-add.
+  const uint8_t* SkinBase_ = nullptr;
+  int SkinPitch_ = 0;
+  std::vector<uint8_t> SkinCopy_;
+  // One row's span ready to fill: start values and steps of depth, light,
+  // skin column and skin row, and the pixels x0 <= x < x1 of row y.
+  struct TSpan {
+    alignas(16) float V[4];
+    alignas(16) float D[4];
+    int32_t X0, X1, Y;
+  };
+  std::array<TSpan, kMaxRows> Spans_{};
   std::array<TEdge, kMaxRows> Start_{};
   std::array<TEdge, kMaxRows> End_{};
   int Top_ = 0;

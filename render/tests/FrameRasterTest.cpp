@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "raster/WinGCanvas.h"
 #include "render/FrameRaster.h"
 
 namespace {
@@ -317,4 +318,29 @@ TEST(FrameRaster, DepthBufferFollowsThePictureSize) {
   b.SetSize(30, 1024);
   r.Attach(b);
   EXPECT_EQ(r.DepthBuffer().size(), 32u * 1024u);
+}
+
+TEST(FrameRaster, SkinRowsScatteredInMemoryReadTheSame) {
+  // The same skin once in one block and once with every row on its own.
+  TFixture f(48, 40, 12, 10);
+  std::vector<std::vector<uint8_t>> own;
+  std::vector<const uint8_t*> scattered;
+  for (int y = 0; y < 10; ++y) {
+    own.emplace_back(f.SkinRows[size_t(y)], f.SkinRows[size_t(y)] + 12);
+    own.back().resize(12 + size_t(y) * 3);  // uneven gaps between the rows
+  }
+  for (const auto& row : own) scattered.push_back(row.data());
+  const TVertexRecord a{0, 0, 0, 0, 20, 100, 0}, b{47, 3, 11, 0, 40, 300, 0}, c{40, 39, 11, 9, 10, 200, 0};
+  f.Raster.FillTextured(a, b, c);
+  const std::vector<uint8_t> block = f.Pixels();
+
+  TSkinSource s = f.Raster.Skin();
+  s.Rows = scattered.data();
+  f.Raster.SetSkin(s);
+  f.Raster.ClearDepth();
+  f.Target.Canvas().BrushColor = 0;
+  f.Target.Canvas().FillRect({0, 0, 48, 40});
+  f.Raster.FillTextured(a, b, c);
+  EXPECT_EQ(f.Pixels(), block);
+  EXPECT_GT(std::count_if(block.begin(), block.end(), [](uint8_t p) { return p != 0; }), 500);
 }
