@@ -249,6 +249,12 @@ public:
   void RenameObject(int32_t i, const std::string& name);
   void ReconstructObjects();
   void ResetObjectPivots();
+  // Changes the current object's pivot by `diff` (translation x, y, z,
+  // rotation x, y, z, scale x, y, z) in the frames TransformScope chooses,
+  // as TransformMode and TransformSubject say. Differences of at most 0.001
+  // leave each frame's own value. Raises no event and leaves Modified to the
+  // caller, which may apply many small changes in one drag.
+  void TransformObject(const float diff[9]);
   void SelectObjectTriangles();
   void SelectObjectVertices();
   // Triangles and vertices.

@@ -422,46 +422,10 @@ void TMDLFramePaintBox::DragPivot(int x1, int y1, int x2, int y2) {
 }
 
 void TMDLFramePaintBox::ChangeCurrentPivot(const float move[3], const float scale[3], const float turn[3]) {
-  TMDLEditor& ed = *Editor_;
-  TMDLObject* object = ed.CurrentObjectObject();
-  if (!object) return;
-  TMDLFrameList& frames = *ed.Model->Frames;
-  // The frames the object transform settings choose, in ascending order.
-  const int current = ed.AbsoluteFrame();
-  const int sceneEnd = ed.SceneFirstFrame + ed.SceneFrameCount - 1;
-  int first = current, last = current;
-  switch (ed.TransformScope) {
-    case 1: last = sceneEnd; break;
-    case 2: first = ed.SceneFirstFrame, last = sceneEnd; break;
-    case 3: first = 0, last = frames.Count() - 1; break;
-    default: break;
-  }
-  first = std::max(first, 0);
-  last = std::min(last, frames.Count() - 1);
-  // Channels: translation 0-2, rotation 3-5, scale 6-8.
+  // Channels: translation, rotation, scale.
   const float diff[TPivot::kChannels] = {move[0], move[1], move[2], turn[0], turn[1],
                                          turn[2], scale[0], scale[1], scale[2]};
-  float target[TPivot::kChannels] = {};
-  for (int f = first; f <= last; ++f) {
-    if (object->Index >= frames.Frame(f).PivotCount()) continue;
-    TPivot& p = object->Pivot(f);
-    float v[TPivot::kChannels];
-    for (int i = 0; i < TPivot::kChannels; ++i) {
-      v[i] = p.Channel(i);
-      // A channel that hardly changes keeps each frame's own value.
-      if (std::fabs(diff[i]) <= 0.001f) continue;
-      if (f == first || ed.TransformMode == 0) target[i] = v[i] + diff[i];
-      v[i] = target[i];
-    }
-    if (ed.TransformSubject == 0) {
-      // The object's vertices and its children move with the pivot.
-      p.SetChannelsNotify(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
-    } else {
-      // The pivot alone: the children keep their places on the new transform.
-      p.SetChannels(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
-      object->LinkChildren(f);
-    }
-  }
+  Editor_->TransformObject(diff);
 }
 
 // ---- the mouse -----------------------------------------------------------------------------------
