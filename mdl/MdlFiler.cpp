@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
-#include <string_view>
 
 #include "core/Endian.h"
 #include "core/Format.h"
@@ -469,13 +468,14 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
   const std::shared_ptr<const TPackedPositions> packed = PackedPositions(filer);
   TProgressor& progressor = Progressor();
   TProgressScope progress(0, ">Loading Frame 0");
+  TFrameSlab slab(filer.NumFrames);
   int32_t done = 0;
   while (filer.NumFrames > 0) {
     progressor.SetDescription(">Loading Frame " + std::to_string(done));
     auto scene = std::make_unique<TMDLFrameGroup>(Model);
     scene->GroupType = r.I32();
     if (scene->GroupType == 0) {
-      auto first = NewFrame();
+      auto first = NewFrame(slab);
       ReadFrameRecord(filer, packed, *first);
       const std::string base = BaseName(first->Name());
       scene->Add(std::move(first));
@@ -489,25 +489,26 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
           break;
         }
         const size_t q = r.Position();
-        std::string_view name = "frame";
+        const char* name = "frame";
         if (filer.Version >= 6) {
           if (r.Remaining() < 2 * kPackedVertexSize + kNameSize) {
             r.Seek(p);
             break;
           }
           r.Skip(2 * kPackedVertexSize);
-          const char* bytes = reinterpret_cast<const char*>(r.Take(kNameSize));
-          name = std::string_view(bytes, strnlen(bytes, kNameSize));
+          name = reinterpret_cast<const char*>(r.Take(kNameSize));
         }
-        // BaseName and HasDigit, on the bytes in place.
+        // BaseName and HasDigit, on the bytes in place: the name ends at its
+        // first zero byte or after all of its bytes.
         size_t digit = 0;
-        while (digit < name.size() && !(name[digit] >= '0' && name[digit] <= '9')) ++digit;
-        if (digit == name.size() || name.substr(0, digit) != base) {
+        while (digit < kNameSize && name[digit] != 0 && !(name[digit] >= '0' && name[digit] <= '9')) ++digit;
+        const bool hasDigit = digit < kNameSize && name[digit] >= '0' && name[digit] <= '9';
+        if (!hasDigit || digit != base.size() || std::memcmp(name, base.data(), digit) != 0) {
           r.Seek(p);
           break;
         }
         r.Seek(q);
-        auto f = NewFrame();
+        auto f = NewFrame(slab);
         ReadFrameRecord(filer, packed, *f);
         scene->Add(std::move(f));
         --filer.NumFrames;
@@ -526,7 +527,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
       scene->Intervals.Reserve(n);
       for (int i = 0; i < n; ++i) scene->SetInterval(i, r.F32());
       for (int i = 0; i < n; ++i) {
-        auto f = NewFrame();
+        auto f = NewFrame(slab);
         ReadFrameRecord(filer, packed, *f);
         scene->Add(std::move(f));
       }

@@ -100,8 +100,12 @@ void FoldBounds(const TFrameVertex* items, int count, const int32_t* indices, si
 #endif
 
 TVector BoxCentre(const TFrameVertex* items, int count, const std::vector<int32_t>& indices) {
+  return BoxCentre(items, count, indices.data(), indices.size());
+}
+
+TVector BoxCentre(const TFrameVertex* items, int count, const int32_t* indices, size_t n) {
   float mn[3] = {9999999, 9999999, 9999999}, mx[3] = {-9999999, -9999999, -9999999};
-  FoldBounds(items, count, indices.data(), indices.size(), mn, mx);
+  FoldBounds(items, count, indices, n, mn, mx);
   TVector sum, centre;
   ::Add(MakeVector(mn[0], mn[1], mn[2]), MakeVector(mx[0], mx[1], mx[2]), sum);
   ::Scale(sum, 0.5, centre);
@@ -215,14 +219,76 @@ void ByteRange(const uint8_t* p, int count, uint8_t lo[3], uint8_t hi[3]) {
 void TPackedPositions::SetOrders() {
   for (int k = 0; k < 3; ++k) {
     const float* axis = Axis[k];
-    bool up = true, down = true, plain = true;
-    for (int b = 0; b < 256; ++b) {
-      if (axis[b] != axis[b] || (axis[b] == 0 && std::signbit(axis[b]))) plain = false;
-      if (b > 0 && axis[b] < axis[b - 1]) up = false;
-      if (b > 0 && axis[b] > axis[b - 1]) down = false;
+    // Flags gathered without branches, so the loop runs several entries a step.
+    int notUp = 0, notDown = 0, odd = 0;
+    odd |= axis[0] != axis[0] || (axis[0] == 0 && std::signbit(axis[0]));
+    for (int b = 1; b < 256; ++b) {
+      const float a = axis[b];
+      odd |= (a != a) | ((a == 0) & std::signbit(a));
+      notUp |= a < axis[b - 1];
+      notDown |= a > axis[b - 1];
     }
-    Order[k] = !plain ? 0 : up ? 1 : down ? -1 : 0;
+    Order[k] = odd ? 0 : !notUp ? 1 : !notDown ? -1 : 0;
   }
+}
+
+// ---- frame memory -----------------------------------------------------------------
+
+// In front of every frame: the block it lives in, or none.
+struct alignas(16) TFrameSlab::TBlock {
+  std::atomic<size_t> Refs;  // the slab's own while it fills this block, plus one per frame
+  int Capacity;
+  int Used;
+};
+
+namespace {
+
+constexpr size_t kFramePrefix = 16;
+constexpr size_t kFrameStride = kFramePrefix + (sizeof(TMDLFrame) + 15) / 16 * 16;
+constexpr int kSlabBlockFrames = 128;
+static_assert(alignof(TMDLFrame) <= kFramePrefix && sizeof(void*) <= kFramePrefix);
+
+}  // namespace
+
+void TFrameSlab::Release(TBlock* block) {
+  if (block->Refs.fetch_sub(1, std::memory_order_acq_rel) == 1) ::operator delete(static_cast<void*>(block));
+}
+
+TFrameSlab::~TFrameSlab() {
+  if (Block_) Release(Block_);
+}
+
+std::unique_ptr<TMDLFrame> TFrameSlab::Make(TMDL* model) {
+  if (!Block_ || Block_->Used == Block_->Capacity) {
+    const int capacity = std::clamp(Next_, 1, kSlabBlockFrames);
+    Next_ = std::max(Next_ - capacity, kSlabBlockFrames / 8);
+    void* memory = ::operator new(sizeof(TBlock) + static_cast<size_t>(capacity) * kFrameStride);
+    TBlock* block = ::new (memory) TBlock{{1}, capacity, 0};
+    if (Block_) Release(Block_);
+    Block_ = block;
+  }
+  uint8_t* slot = reinterpret_cast<uint8_t*>(Block_ + 1) + static_cast<size_t>(Block_->Used) * kFrameStride;
+  *reinterpret_cast<TBlock**>(slot) = Block_;
+  TMDLFrame* frame = ::new (static_cast<void*>(slot + kFramePrefix)) TMDLFrame(model);
+  ++Block_->Used;
+  Block_->Refs.fetch_add(1, std::memory_order_relaxed);
+  return std::unique_ptr<TMDLFrame>(frame);
+}
+
+void* TMDLFrame::operator new(size_t size) {
+  uint8_t* raw = static_cast<uint8_t*>(::operator new(size + kFramePrefix));
+  *reinterpret_cast<TFrameSlab::TBlock**>(raw) = nullptr;
+  return raw + kFramePrefix;
+}
+
+void TMDLFrame::operator delete(void* p) {
+  if (!p) return;
+  uint8_t* raw = static_cast<uint8_t*>(p) - kFramePrefix;
+  TFrameSlab::TBlock* block = *reinterpret_cast<TFrameSlab::TBlock**>(raw);
+  if (block)
+    TFrameSlab::Release(block);
+  else
+    ::operator delete(static_cast<void*>(raw));
 }
 
 // ---- TMDLFrame ----------------------------------------------------------------
@@ -326,8 +392,9 @@ void TMDLFrame::Materialize() const {
       if (k > 0) pivot->CopyState(pending.Linked);
       TMDLObject* o = pending.Objects[k];
       pivot->OnChange = [o](TPivot& changed) { o->PivotChanged(changed); };
-      if (k > 0 && !pending.Vertices[k].empty()) {
-        const TVector c = BoxCentre(items.data(), static_cast<int>(items.size()), pending.Vertices[k]);
+      const size_t first = static_cast<size_t>(pending.Starts[k]), end = static_cast<size_t>(pending.Starts[k + 1]);
+      if (k > 0 && end > first) {
+        const TVector c = BoxCentre(items.data(), static_cast<int>(items.size()), pending.Vertices.data() + first, end - first);
         pivot->MoveTo(c.x, c.y, c.z);
       }
       pivots.push_back(std::move(pivot));
@@ -552,6 +619,13 @@ void TMDLFrameList::RebuildIndex() {
 std::unique_ptr<TMDLFrame> TMDLFrameList::NewFrame() {
   auto f = std::make_unique<TMDLFrame>(Model);
   f->SetPivotCount(Model->Objects->Count());
+  return f;
+}
+
+std::unique_ptr<TMDLFrame> TMDLFrameList::NewFrame(TFrameSlab& slab) {
+  auto f = slab.Make(Model);
+  // A new frame has no pivots: none to add when there are no objects.
+  if (const int n = Model->Objects->Count(); n > 0) f->SetPivotCount(n);
   return f;
 }
 

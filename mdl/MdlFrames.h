@@ -3,6 +3,7 @@
 // frame groups) and the flat frame index over all scenes.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,6 +24,7 @@ void FoldBounds(const TFrameVertex* items, int count, const int32_t* indices, si
 // Where an object's pivot goes: the centre of the box of its listed
 // positions (folded from +-9999999), corners added and halved as vectors.
 TVector BoxCentre(const TFrameVertex* items, int count, const std::vector<int32_t>& indices);
+TVector BoxCentre(const TFrameVertex* items, int count, const int32_t* indices, size_t n);
 
 // Positions as a model file packs them (four bytes per vertex), shared by
 // the frames of one load; the file's bytes stay in memory while a frame
@@ -46,13 +48,24 @@ class TMDLObject;
 // the same in every frame) and moved to the centre of the object's vertices.
 struct TPendingPivots {
   std::vector<TMDLObject*> Objects;
-  std::vector<std::vector<int32_t>> Vertices;
+  // The objects' vertices, one object after the other: object k's are
+  // Vertices[Starts[k]] up to Vertices[Starts[k + 1]].
+  std::vector<int32_t> Vertices;
+  std::vector<int32_t> Starts;
   TPivot Linked;
 };
+
+class TFrameSlab;
 
 class TMDLFrame : public TMDLSection {
 public:
   explicit TMDLFrame(TMDL* model);
+
+  // A frame made on its own has memory of its own; frames made through a
+  // TFrameSlab share blocks, each freed with the last of its frames. Every
+  // frame carries a word in front that tells which.
+  static void* operator new(size_t size);
+  static void operator delete(void* p);
 
   int Count() const {
     return Lazy_.load(std::memory_order_acquire) != kReady ? PackedCount_ : static_cast<int>(Items_.size());
@@ -177,6 +190,26 @@ private:
   mutable std::atomic<uint8_t> Lazy_{kReady};
 };
 
+// Makes frames a few dozen to an allocation, for loading many at a time.
+// The frames are ordinary ones: they may outlive the slab, be moved to other
+// lists and be deleted one by one.
+class TFrameSlab {
+public:
+  // `expected` sizes the first block (clamped to a few dozen frames).
+  explicit TFrameSlab(int expected) : Next_(expected) {}
+  TFrameSlab(const TFrameSlab&) = delete;
+  TFrameSlab& operator=(const TFrameSlab&) = delete;
+  ~TFrameSlab();
+  std::unique_ptr<TMDLFrame> Make(TMDL* model);
+
+private:
+  friend class TMDLFrame;
+  struct TBlock;
+  static void Release(TBlock* block);
+  TBlock* Block_ = nullptr;
+  int Next_;
+};
+
 // One scene.
 class TMDLFrameGroup : public TMDLSection {
 public:
@@ -262,6 +295,7 @@ private:
   void PutFrame(int at, std::unique_ptr<TMDLFrame> frame);
   std::unique_ptr<TMDLFrame> TakeFrame(int k);
   std::unique_ptr<TMDLFrame> NewFrame();
+  std::unique_ptr<TMDLFrame> NewFrame(TFrameSlab& slab);
 
   std::vector<TFlatEntry> Index_;
   std::vector<std::unique_ptr<TMDLFrameGroup>> Scenes_;

@@ -24,6 +24,17 @@ int32_t Percent(int64_t part, int64_t whole, int32_t scale = 100) {
   return static_cast<int32_t>(RoundToInteger(static_cast<double>(part) / static_cast<double>(whole) * scale));
 }
 
+// The first part after `part` (at most whole + 1) whose Percent is not
+// `value`, Percent(part) being `value`. Percent never decreases as the part
+// grows, so a guess is corrected by stepping until both neighbours agree.
+int NextChange(int part, int whole, int32_t scale, int32_t value) {
+  int next = static_cast<int>(std::clamp<int64_t>(
+      static_cast<int64_t>((static_cast<double>(value) + 0.5) * whole / scale), part + 1, int64_t{whole} + 1));
+  while (next > part + 1 && Percent(next - 1, whole, scale) != value) --next;
+  while (next <= whole && Percent(next, whole, scale) == value) ++next;
+  return next;
+}
+
 }  // namespace
 
 // ---- TMDLObject -----------------------------------------------------------------
@@ -359,6 +370,9 @@ void TMDLObjectList::Reconstruct() {
   std::vector<int32_t> object(static_cast<size_t>(nv));
   int count = 1;  // the root
   int described = -1;
+  // The position is worked out again only where it changes.
+  int32_t now = 0;
+  int changeAt = 0;
   for (int i = 0; i < nv; ++i) {
     if (count != described) {
       progressor.SetDescription(">Scanning object " + std::to_string(count));
@@ -367,7 +381,10 @@ void TMDLObjectList::Reconstruct() {
     int32_t& o = owner[static_cast<size_t>(root(i))];
     if (o < 0) o = count++;
     object[static_cast<size_t>(i)] = o;
-    const int32_t now = Percent(i + 1, nv, 50);
+    if (i + 1 >= changeAt) {
+      now = Percent(i + 1, nv, 50);
+      changeAt = NextChange(i + 1, nv, 50, now);
+    }
     if (now != progressor.Position()) progressor.SetPosition(now);
   }
   if (lazy) {
@@ -384,20 +401,31 @@ void TMDLObjectList::Reconstruct() {
   for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, static_cast<uint16_t>(object[static_cast<size_t>(v)]));
   progressor.SetPosition(50);
   progressor.SetDescription(">Reconstructing pivots or object 0");
-  // Every object's vertex list in one pass (the same lists CollectVertices
-  // would make one object at a time).
-  for (auto& o : Items_) o->VertexIndices.clear();
+  // Every object's vertex list (the same lists CollectVertices would make
+  // one object at a time), counted first, then laid out object after object.
+  const int objects = Count();
+  std::vector<int32_t> starts(static_cast<size_t>(objects) + 1, 0);
   for (int v = 0; v < nv; ++v) {
     const uint16_t o = verts.ObjectIndex(v);
-    if (o < Count()) Object(o).VertexIndices.push_back(v);
+    if (o < objects) ++starts[static_cast<size_t>(o) + 1];
   }
+  for (int k = 0; k < objects; ++k) starts[static_cast<size_t>(k) + 1] += starts[static_cast<size_t>(k)];
+  std::vector<int32_t> grouped(static_cast<size_t>(starts.back()));
+  {
+    std::vector<int32_t> fill(starts.begin(), starts.end() - 1);
+    for (int v = 0; v < nv; ++v) {
+      const uint16_t o = verts.ObjectIndex(v);
+      if (o < objects) grouped[static_cast<size_t>(fill[o]++)] = v;
+    }
+  }
+  for (int k = 0; k < objects; ++k)
+    Object(k).VertexIndices.assign(grouped.begin() + starts[static_cast<size_t>(k)],
+                                   grouped.begin() + starts[static_cast<size_t>(k) + 1]);
   if (lazy) {
     pending->Objects.reserve(Items_.size());
-    pending->Vertices.reserve(Items_.size());
-    for (auto& o : Items_) {
-      pending->Objects.push_back(o.get());
-      pending->Vertices.push_back(o->VertexIndices);
-    }
+    for (auto& o : Items_) pending->Objects.push_back(o.get());
+    pending->Vertices = std::move(grouped);
+    pending->Starts = std::move(starts);
     for (int f = 0; f < frames.Count(); ++f) frames.Frame(f).SetPendingPivots(pending);
   }
   for (int k = 1; k < Count(); ++k) {
