@@ -470,3 +470,67 @@ TEST(MdlFramesTest, PivotsOfAPackedFrameNeedNoUnpacking) {
   EXPECT_EQ(f.Pivot(2).Channel(0), 5);
   EXPECT_EQ(f.Get(1), (TFrameVertex{5, 6, 7, 8}));
 }
+
+TEST(MdlFramesTest, FramesMadeInBlocksLiveAndDieOneByOne) {
+  TMDL m;
+  std::vector<std::unique_ptr<TMDLFrame>> frames;
+  {
+    // More frames than one block holds, and more than the slab expected.
+    TFrameSlab slab(200);
+    for (int i = 0; i < 300; ++i) {
+      frames.push_back(slab.Make(&m));
+      frames.back()->SetName("f" + std::to_string(i));
+      frames.back()->Add(TFrameVertex{static_cast<float>(i), 0, 0, 0});
+    }
+  }
+  // Freed out of order, some swapped for frames of their own, the slab gone.
+  for (size_t i = 0; i < frames.size(); i += 2) frames[i].reset();
+  for (size_t i = 1; i < frames.size(); i += 6) {
+    auto own = std::make_unique<TMDLFrame>(&m);
+    own->Assign(*frames[i]);
+    frames[i] = std::move(own);
+  }
+  for (size_t i = 1; i < frames.size(); i += 2) {
+    ASSERT_TRUE(frames[i]);
+    EXPECT_EQ(frames[i]->Name(), "f" + std::to_string(i));
+    ASSERT_EQ(frames[i]->Count(), 1);
+    EXPECT_EQ(frames[i]->Get(0).X, static_cast<float>(i));
+  }
+  // Into a model's scene and out with it.
+  TMDLFrameGroup& scene = m.Frames->NewScene();
+  for (size_t i = 1; i < frames.size(); i += 4) scene.Add(std::move(frames[i]));
+  m.Frames->RebuildIndex();
+  EXPECT_EQ(m.Frames->Count(), 75);
+  EXPECT_EQ(m.Frames->Frame(74).Name(), "f297");
+  frames.clear();
+  EXPECT_EQ(m.Frames->Frame(0).Get(0).X, 1.0f);
+}
+
+TEST(MdlFramesTest, ManyLoadedFramesKeepTheirOwnNamesAndPositions) {
+  TMDL m;
+  MakeTwoBoxes(m, 1);
+  m.Frames->Clear();
+  for (const char* base : {"run", "jump"}) {
+    TMDLFrameGroup& s = AddScene(m, base, 150);
+    for (int i = 0; i < s.Count(); ++i)
+      for (int v = 0; v < s.Frame(i).Count(); ++v) s.Frame(i).Item(v) = TFrameVertex{static_cast<float>(i % 50), 1, static_cast<float>(v), 0};
+  }
+  m.Objects->Reconstruct();
+  TMemoryStream stream;
+  m.SaveToStream(stream, false);
+  TMDL r;
+  r.LoadFromStream(stream);
+  ASSERT_EQ(r.Frames->Count(), 300);
+  ASSERT_EQ(r.Frames->SceneCount(), 2);
+  for (int k = 0; k < 300; ++k) {
+    TMDLFrame& f = r.Frames->Frame(k);
+    EXPECT_EQ(f.Name(), (k < 150 ? "run" : "jump") + std::to_string(k % 150 + 1)) << k;
+    EXPECT_NEAR(f.Get(3).X, (k % 150) % 50, 0.2) << k;
+    EXPECT_EQ(f.PivotCount(), r.Objects->Count());
+  }
+  // Frames taken out of the loaded model outlive it.
+  std::unique_ptr<TMDLFrame> kept = r.Frames->Scene(1).Remove(7);
+  r.Frames->RebuildIndex();
+  r.Clear();
+  EXPECT_EQ(kept->Name(), "jump8");
+}

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
+#include "core/Progress.h"
 #include "mdl/Mdl.h"
 #include "mdl/tests/ModelBuilders.h"
 
@@ -253,5 +255,31 @@ TEST(MdlObjectsTest, PiecesAreNumberedInTheOrderOfTheirLowestVertex) {
     }
     ASSERT_EQ(m.Objects->Count(), objects) << round;
     for (int v = 0; v < nv; ++v) EXPECT_EQ(m.Vertices->ObjectIndex(v), expected[static_cast<size_t>(v)]) << round;
+  }
+}
+
+TEST(MdlObjectsTest, ScanningReportsEachPositionOnceInOrder) {
+  for (const int nv : {1, 2, 3, 49, 50, 51, 99, 100, 101, 390, 777}) {
+    TMDL m;
+    m.Clear();
+    for (int v = 0; v < nv; ++v) m.Vertices->Add(TSkinVertex{}, kNoObject);
+    // Pairs of vertices joined, so objects start every other vertex.
+    for (int v = 0; v + 1 < nv; v += 2) m.Triangles->Add(TTriangle{0, {v, v + 1, v + 1}});
+    TProgressObserver observer;
+    observer.SetAccuracy(1);
+    std::vector<int32_t> seen;
+    observer.OnProgressChange = [&seen](TProgressObserver*) {
+      if (Progressor().Description().rfind(">Scanning object", 0) == 0) seen.push_back(Progressor().Position());
+    };
+    m.Objects->Reconstruct();
+    std::vector<int32_t> expected;
+    int32_t last = 0;
+    for (int i = 0; i < nv; ++i) {
+      const auto p = static_cast<int32_t>(std::nearbyint(static_cast<double>(i + 1) / nv * 50));
+      if (p != last) expected.push_back(p);
+      last = p;
+    }
+    EXPECT_EQ(seen, expected) << nv;
+    EXPECT_EQ(m.Objects->Count(), 1 + (nv + 1) / 2) << nv;
   }
 }
