@@ -8,6 +8,7 @@
 
 #if defined(__x86_64__) && !defined(TESSEL_NO_SIMD)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 #define TESSEL_HAVE_SSE 1
 #endif
 
@@ -202,6 +203,11 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
     }
     const int end = std::min(x1, lastX);
     if (end <= x0) continue;
+    // The rows' depths and pixels are rarely in the nearest cache; asking
+    // for them now lets the loads overlap while the other rows are set up.
+    _mm_prefetch(reinterpret_cast<const char*>(DepthRows_[size_t(y)] + x0), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(DepthRows_[size_t(y)] + end - 1), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(Rows_[size_t(y)] + x0), _MM_HINT_T0);
     TSpan& span = Spans_[size_t(count++)];
     _mm_store_ps(span.V, v);
     _mm_store_ps(span.D, dv);
@@ -210,6 +216,9 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
     span.Y = y;
   }
 
+  if constexpr (Mode == TFill::Textured) {
+    written = FillTexturedSpans(count);
+  } else {
   for (int k = 0; k < count; ++k) {
     const TSpan& span = Spans_[size_t(k)];
     const int y = span.Y, x0 = span.X0, x1 = span.X1;
@@ -260,6 +269,7 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
         v = _mm_add_ps(v, dv);
       }
     }
+  }
   }
 #else
   for (int y = Top_; y <= Bottom_; ++y) {
@@ -326,6 +336,78 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
 #endif
   PixelsWritten += written;
 }
+
+#ifdef TESSEL_HAVE_SSE
+uint64_t TFrameRaster::FillTexturedSpans(int count) {
+  const int maxS = std::max(Skin_.Width - 1, 0);
+  const int maxT = std::max(Skin_.Height - 1, 0);
+  const uint8_t* shade = Skin_.Shade;
+  const uint8_t* skinBase = SkinBase_;
+  const __m128i lo = _mm_setzero_si128();
+  const __m128i hi = _mm_setr_epi16(32767, 63, static_cast<int16_t>(maxS), static_cast<int16_t>(maxT), 32767, 63,
+                                    static_cast<int16_t>(maxS), static_cast<int16_t>(maxT));
+  const __m128i address = _mm_setr_epi16(0, 256, 1, static_cast<int16_t>(SkinPitch_), 0, 256, 1,
+                                         static_cast<int16_t>(SkinPitch_));
+
+  // One pixel from its values v (depth, light, skin column, skin row).
+  auto pixel = [&](__m128 v, uint16_t* d, uint8_t* p) -> unsigned {
+    if (!(_mm_cvtss_f32(v) < static_cast<float>(*d))) return 0;
+    const __m128i r = _mm_cvtps_epi32(v);
+    const int32_t zi = _mm_cvtsi128_si32(r);
+    *d = static_cast<uint16_t>(zi < 0 ? 0 : zi);
+    // Saturated to 16 bits, then held to the colour map and the skin; one
+    // multiply-add gives light * 256 and the texel's offset.
+    const __m128i c = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(r, r), lo), hi);
+    const uint64_t q = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_madd_epi16(c, address)));
+    *p = shade[static_cast<uint32_t>(q) + skinBase[static_cast<int32_t>(q >> 32)]];
+    return 1;
+  };
+
+  // Two rows at a time, a pixel of each in turn: the two chains of
+  // additions hide each other's latency.
+  uint64_t written = 0;
+  int k = 0;
+  for (; k + 1 < count; k += 2) {
+    const TSpan& a = Spans_[size_t(k)];
+    const TSpan& b = Spans_[size_t(k + 1)];
+    __m128 va = _mm_load_ps(a.V), vb = _mm_load_ps(b.V);
+    const __m128 da = _mm_load_ps(a.D), db = _mm_load_ps(b.D);
+    uint16_t* dA = DepthRows_[size_t(a.Y)] + a.X0;
+    uint16_t* dB = DepthRows_[size_t(b.Y)] + b.X0;
+    uint8_t* pA = Rows_[size_t(a.Y)] + a.X0;
+    uint8_t* pB = Rows_[size_t(b.Y)] + b.X0;
+    const int na = a.X1 - a.X0, nb = b.X1 - b.X0;
+    const int both = std::min(na, nb);
+    int i = 0;
+    for (; i < both; ++i) {
+      written += pixel(va, dA + i, pA + i);
+      written += pixel(vb, dB + i, pB + i);
+      va = _mm_add_ps(va, da);
+      vb = _mm_add_ps(vb, db);
+    }
+    for (int j = i; j < na; ++j) {
+      written += pixel(va, dA + j, pA + j);
+      va = _mm_add_ps(va, da);
+    }
+    for (int j = i; j < nb; ++j) {
+      written += pixel(vb, dB + j, pB + j);
+      vb = _mm_add_ps(vb, db);
+    }
+  }
+  if (k < count) {
+    const TSpan& a = Spans_[size_t(k)];
+    __m128 va = _mm_load_ps(a.V);
+    const __m128 da = _mm_load_ps(a.D);
+    uint16_t* dA = DepthRows_[size_t(a.Y)] + a.X0;
+    uint8_t* pA = Rows_[size_t(a.Y)] + a.X0;
+    for (int j = 0, n = a.X1 - a.X0; j < n; ++j) {
+      written += pixel(va, dA + j, pA + j);
+      va = _mm_add_ps(va, da);
+    }
+  }
+  return written;
+}
+#endif
 
 void TFrameRaster::FillTextured(const TVertexRecord& a, const TVertexRecord& b, const TVertexRecord& c) {
   if (!Skin_.Valid() || !ScanEdges(a, b, c, true)) return;

@@ -94,6 +94,8 @@ private:
   void ScanEdge(const TVertexRecord& p, const TVertexRecord& q, bool full);
   template <TFill Mode>
   void FillSpans(int probeX, int probeY, int* probeS, int* probeT, bool* hit);
+  // The textured fill of the prepared spans (SIMD build); returns the pixels written.
+  uint64_t FillTexturedSpans(int count);
 
   TWinGBitmap* Target_ = nullptr;
   int Width_ = 0;
