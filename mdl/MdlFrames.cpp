@@ -236,7 +236,10 @@ void TPackedPositions::SetOrders() {
 
 // In front of every frame: the block it lives in, or none.
 struct alignas(16) TFrameSlab::TBlock {
-  std::atomic<size_t> Refs;  // the slab's own while it fills this block, plus one per frame
+  // One per frame still alive, plus, while the slab fills the block, one
+  // for the slab and one for every slot not yet used: making a frame then
+  // changes no count, and the slab gives back the rest when it moves on.
+  std::atomic<size_t> Refs;
   int Capacity;
   int Used;
 };
@@ -250,12 +253,14 @@ static_assert(alignof(TMDLFrame) <= kFramePrefix && sizeof(void*) <= kFramePrefi
 
 }  // namespace
 
-void TFrameSlab::Release(TBlock* block) {
-  if (block->Refs.fetch_sub(1, std::memory_order_acq_rel) == 1) ::operator delete(static_cast<void*>(block));
+void TFrameSlab::Release(TBlock* block, size_t refs) {
+  if (block->Refs.fetch_sub(refs, std::memory_order_acq_rel) == refs) ::operator delete(static_cast<void*>(block));
 }
 
+void TFrameSlab::Finish(TBlock* block) { Release(block, static_cast<size_t>(block->Capacity - block->Used) + 1); }
+
 TFrameSlab::~TFrameSlab() {
-  if (Block_) Release(Block_);
+  if (Block_) Finish(Block_);
 }
 
 std::unique_ptr<TMDLFrame> TFrameSlab::Make(TMDL* model) {
@@ -263,15 +268,14 @@ std::unique_ptr<TMDLFrame> TFrameSlab::Make(TMDL* model) {
     const int capacity = std::clamp(Next_, 1, kSlabBlockFrames);
     Next_ = std::max(Next_ - capacity, kSlabBlockFrames / 8);
     void* memory = ::operator new(sizeof(TBlock) + static_cast<size_t>(capacity) * kFrameStride);
-    TBlock* block = ::new (memory) TBlock{{1}, capacity, 0};
-    if (Block_) Release(Block_);
+    TBlock* block = ::new (memory) TBlock{{static_cast<size_t>(capacity) + 1}, capacity, 0};
+    if (Block_) Finish(Block_);
     Block_ = block;
   }
   uint8_t* slot = reinterpret_cast<uint8_t*>(Block_ + 1) + static_cast<size_t>(Block_->Used) * kFrameStride;
   *reinterpret_cast<TBlock**>(slot) = Block_;
   TMDLFrame* frame = ::new (static_cast<void*>(slot + kFramePrefix)) TMDLFrame(model);
   ++Block_->Used;
-  Block_->Refs.fetch_add(1, std::memory_order_relaxed);
   return std::unique_ptr<TMDLFrame>(frame);
 }
 
@@ -286,7 +290,7 @@ void TMDLFrame::operator delete(void* p) {
   uint8_t* raw = static_cast<uint8_t*>(p) - kFramePrefix;
   TFrameSlab::TBlock* block = *reinterpret_cast<TFrameSlab::TBlock**>(raw);
   if (block)
-    TFrameSlab::Release(block);
+    TFrameSlab::Release(block, 1);
   else
     ::operator delete(static_cast<void*>(raw));
 }

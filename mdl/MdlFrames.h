@@ -205,7 +205,8 @@ public:
 private:
   friend class TMDLFrame;
   struct TBlock;
-  static void Release(TBlock* block);
+  static void Release(TBlock* block, size_t refs);
+  static void Finish(TBlock* block);
   TBlock* Block_ = nullptr;
   int Next_;
 };

@@ -335,6 +335,16 @@ void TMDLObjectList::Reconstruct() {
   std::vector<int32_t> size(static_cast<size_t>(nv), 1);
   for (int v = 0; v < nv; ++v) up[static_cast<size_t>(v)] = v;
   auto root = [&up](int32_t v) {
+    // Most vertices are at most two steps below their root: that case takes
+    // no branch that depends on the depth.
+    {
+      const int32_t p = up[static_cast<size_t>(v)];
+      const int32_t g = up[static_cast<size_t>(p)];
+      if (up[static_cast<size_t>(g)] == g) {
+        up[static_cast<size_t>(v)] = g;
+        return g;
+      }
+    }
     // Halving the path on the way (each step hangs v on its grandparent),
     // without reading back what was just written.
     for (int32_t p = up[static_cast<size_t>(v)]; p != v; p = up[static_cast<size_t>(v)]) {
@@ -405,8 +415,10 @@ void TMDLObjectList::Reconstruct() {
   // one object at a time), counted first, then laid out object after object.
   const int objects = Count();
   std::vector<int32_t> starts(static_cast<size_t>(objects) + 1, 0);
+  // The object numbers as the vertices now hold them.
+  auto held = [&object](int v) { return static_cast<uint16_t>(object[static_cast<size_t>(v)]); };
   for (int v = 0; v < nv; ++v) {
-    const uint16_t o = verts.ObjectIndex(v);
+    const uint16_t o = held(v);
     if (o < objects) ++starts[static_cast<size_t>(o) + 1];
   }
   for (int k = 0; k < objects; ++k) starts[static_cast<size_t>(k) + 1] += starts[static_cast<size_t>(k)];
@@ -414,7 +426,7 @@ void TMDLObjectList::Reconstruct() {
   {
     std::vector<int32_t> fill(starts.begin(), starts.end() - 1);
     for (int v = 0; v < nv; ++v) {
-      const uint16_t o = verts.ObjectIndex(v);
+      const uint16_t o = held(v);
       if (o < objects) grouped[static_cast<size_t>(fill[o]++)] = v;
     }
   }
