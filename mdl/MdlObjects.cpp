@@ -327,45 +327,33 @@ void TMDLObjectList::Reconstruct() {
   const int nv = verts.Count();
   for (int v = 0; v < nv; ++v) verts.SetObjectIndex(v, kNoObject);
 
-  // The pieces: vertices joined through triangles, as trees kept shallow by
-  // hanging the smaller under the larger (no recursion, so no mesh is too
-  // deep).
+  // The pieces: vertices joined through triangles. Every vertex holds the
+  // name of its piece (one of its vertices), so finding it is one look-up;
+  // joining two pieces renames the members of the smaller, found through a
+  // ring of members per piece, so no vertex is renamed more than log2(n)
+  // times.
   const auto& tris = Model->Triangles->Items();
-  std::vector<int32_t> up(static_cast<size_t>(nv));
+  std::vector<int32_t> piece(static_cast<size_t>(nv));
+  std::vector<int32_t> ring(static_cast<size_t>(nv));
   std::vector<int32_t> size(static_cast<size_t>(nv), 1);
-  for (int v = 0; v < nv; ++v) up[static_cast<size_t>(v)] = v;
-  auto root = [&up](int32_t v) {
-    // Most vertices are at most two steps below their root: that case takes
-    // no branch that depends on the depth.
-    {
-      const int32_t p = up[static_cast<size_t>(v)];
-      const int32_t g = up[static_cast<size_t>(p)];
-      if (up[static_cast<size_t>(g)] == g) {
-        up[static_cast<size_t>(v)] = g;
-        return g;
-      }
-    }
-    // Halving the path on the way (each step hangs v on its grandparent),
-    // without reading back what was just written.
-    for (int32_t p = up[static_cast<size_t>(v)]; p != v; p = up[static_cast<size_t>(v)]) {
-      const int32_t g = up[static_cast<size_t>(p)];
-      up[static_cast<size_t>(v)] = g;
-      v = g;
-    }
-    return v;
-  };
+  for (int v = 0; v < nv; ++v) piece[static_cast<size_t>(v)] = ring[static_cast<size_t>(v)] = v;
   for (const TTriangle& t : tris) {
-    int32_t joined = -1;  // the root of the corners seen so far
+    int32_t joined = -1;  // the piece of the corners seen so far
     for (int c = 0; c < 3; ++c) {
       const int32_t w = t.Vertex[c];
       if (w < 0 || w >= nv) continue;
-      int32_t b = root(w);
+      int32_t b = piece[static_cast<size_t>(w)];
       if (joined < 0 || joined == b) {
         joined = b;
         continue;
       }
       if (size[static_cast<size_t>(b)] > size[static_cast<size_t>(joined)]) std::swap(b, joined);
-      up[static_cast<size_t>(b)] = joined;
+      int32_t x = b;
+      do {
+        piece[static_cast<size_t>(x)] = joined;
+        x = ring[static_cast<size_t>(x)];
+      } while (x != b);
+      std::swap(ring[static_cast<size_t>(b)], ring[static_cast<size_t>(joined)]);
       size[static_cast<size_t>(joined)] += size[static_cast<size_t>(b)];
     }
   }
@@ -388,7 +376,7 @@ void TMDLObjectList::Reconstruct() {
       progressor.SetDescription(">Scanning object " + std::to_string(count));
       described = count;
     }
-    int32_t& o = owner[static_cast<size_t>(root(i))];
+    int32_t& o = owner[static_cast<size_t>(piece[static_cast<size_t>(i)])];
     if (o < 0) o = count++;
     object[static_cast<size_t>(i)] = o;
     if (i + 1 >= changeAt) {
