@@ -48,6 +48,8 @@ void TFrameRaster::Attach(TWinGBitmap& target) {
   if (h != Height_ || stride != Stride_ || Depth_.size() != size_t(h) * size_t(stride)) {
     Depth_.assign(size_t(h) * size_t(stride), kFarthest);
     for (int y = 0; y < h; ++y) DepthRows_[size_t(y)] = Depth_.data() + size_t(y) * size_t(stride);
+    WrittenLeft_ = WrittenTop_ = 0;
+    WrittenRight_ = WrittenBottom_ = -1;
   }
   Target_ = &target;
   Width_ = w;
@@ -58,7 +60,12 @@ void TFrameRaster::Attach(TWinGBitmap& target) {
 }
 
 void TFrameRaster::ClearDepth() {
-  if (!Depth_.empty()) std::memset(Depth_.data(), 0xFF, Depth_.size() * sizeof(uint16_t));
+  if (WrittenRight_ < WrittenLeft_ || WrittenBottom_ < WrittenTop_ || Depth_.empty()) return;
+  const size_t first = size_t(WrittenLeft_), count = size_t(WrittenRight_ - WrittenLeft_ + 1);
+  for (int y = WrittenTop_; y <= WrittenBottom_; ++y)
+    std::memset(Depth_.data() + size_t(y) * size_t(Stride_) + first, 0xFF, count * sizeof(uint16_t));
+  WrittenLeft_ = WrittenTop_ = 0;
+  WrittenRight_ = WrittenBottom_ = -1;
 }
 
 void TFrameRaster::SetSkin(const TSkinSource& skin) {
@@ -180,6 +187,7 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
   // First every row's start values and steps, then the pixels: the rows'
   // divisions then overlap instead of each holding up its own row.
   int count = 0;
+  int left = Width_, right = -1;
   for (int y = Top_; y <= Bottom_; ++y) {
     const TEdge* st = &Start_[size_t(y)];
     const TEdge* en = &End_[size_t(y)];
@@ -208,6 +216,8 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
     _mm_prefetch(reinterpret_cast<const char*>(DepthRows_[size_t(y)] + x0), _MM_HINT_T0);
     _mm_prefetch(reinterpret_cast<const char*>(DepthRows_[size_t(y)] + end - 1), _MM_HINT_T0);
     _mm_prefetch(reinterpret_cast<const char*>(Rows_[size_t(y)] + x0), _MM_HINT_T0);
+    left = std::min(left, x0);
+    right = std::max(right, end - 1);
     TSpan& span = Spans_[size_t(count++)];
     _mm_store_ps(span.V, v);
     _mm_store_ps(span.D, dv);
@@ -216,6 +226,7 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
     span.Y = y;
   }
 
+  if (count > 0) MarkWritten(left, right, Spans_[0].Y, Spans_[size_t(count - 1)].Y);
   if constexpr (Mode == TFill::Textured) {
     written = FillTexturedSpans(count);
   } else {
@@ -297,6 +308,7 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
     }
     if (x1 > lastX) x1 = lastX;
     if (x1 <= x0) continue;
+    MarkWritten(x0, x1 - 1, y, y);
     uint16_t* drow = DepthRows_[size_t(y)];
 
     if constexpr (Mode == TFill::Probe) {
@@ -450,6 +462,7 @@ void TFrameRaster::FillSolid(const TVertexRecord& a, const TVertexRecord& b, con
         z += dz;
       }
       if (x1 > lastX) x1 = lastX;
+      if (first < x1) MarkWritten(first, x1 - 1, y, y);
       uint16_t* drow = DepthRows_[size_t(y)];
       uint8_t* prow = Rows_[size_t(y)];
       for (int x = first; x < x1; ++x) {
@@ -491,6 +504,7 @@ void TFrameRaster::DrawDepthLine(const TVertexRecord& a, const TVertexRecord& b,
       if (z - 5.0f <= static_cast<float>(d)) {
         const int32_t zi = RoundF(z);
         d = static_cast<uint16_t>(zi < 0 ? 0 : (zi > kFarthest ? kFarthest : zi));
+        MarkWritten(xi, xi, yi, yi);
         Rows_[size_t(yi)][xi] = color;
         ++written;
       }

@@ -8,6 +8,7 @@
 // Texel reads are clamped to the skin: a vertex whose skin coordinates lie
 // outside it samples the nearest edge pixel instead of memory beyond it.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -49,7 +50,8 @@ public:
   // the target's height or stride differs from the last one; pictures
   // taller than kMaxRows are refused with EWinGError.
   void Attach(TWinGBitmap& target);
-  // Every depth to the farthest value.
+  // Every depth to the farthest value (only the part written since the
+  // last clear needs it).
   void ClearDepth();
   // The rows are read in place when they lie evenly spaced (as a bitmap's
   // do), else through a copy made here.
@@ -97,11 +99,23 @@ private:
   // The textured fill of the prepared spans (SIMD build); returns the pixels written.
   uint64_t FillTexturedSpans(int count);
 
+  // Widens the written part of the depth buffer by columns x0..x1 of rows
+  // y0..y1 (inclusive).
+  void MarkWritten(int x0, int x1, int y0, int y1) {
+    WrittenLeft_ = std::min(WrittenLeft_, x0);
+    WrittenRight_ = std::max(WrittenRight_, x1);
+    WrittenTop_ = std::min(WrittenTop_, y0);
+    WrittenBottom_ = std::max(WrittenBottom_, y1);
+  }
+
   TWinGBitmap* Target_ = nullptr;
   int Width_ = 0;
   int Height_ = 0;
   int Stride_ = 0;
   std::vector<uint16_t> Depth_;
+  // The depths outside this rectangle are all the farthest; empty when
+  // right < left.
+  int WrittenLeft_ = 0, WrittenRight_ = -1, WrittenTop_ = 0, WrittenBottom_ = -1;
   std::array<uint16_t*, kMaxRows> DepthRows_{};
   std::array<uint8_t*, kMaxRows> Rows_{};
   TSkinSource Skin_;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -343,4 +344,44 @@ TEST(FrameRaster, SkinRowsScatteredInMemoryReadTheSame) {
   f.Raster.FillTextured(a, b, c);
   EXPECT_EQ(f.Pixels(), block);
   EXPECT_GT(std::count_if(block.begin(), block.end(), [](uint8_t p) { return p != 0; }), 500);
+}
+
+TEST(FrameRaster, ClearingRestoresEveryDepthAnyFillWrote) {
+  // Clearing resets only what was written, so each fill on its own, partly
+  // off the picture, must leave nothing behind; then all of them together.
+  TFixture f(61, 47, 16, 16);
+  const TVertexRecord a{-9, -5, 0, 0, 20, 300, 0}, b{70, 8, 15, 0, 40, 200, 0}, c{30, 60, 15, 15, 10, 100, 0};
+  const TVertexRecord p{58, 2, 0, 0, 0, 50, 0}, q{66, 50, 0, 0, 0, 50, 0};
+  int s = 0, t = 0;
+  const std::vector<std::function<void()>> fills = {
+      [&] { f.Raster.FillTextured(a, b, c); },
+      [&] { f.Raster.FillRecord(a, b, c); },
+      [&] { f.Raster.ProbeTriangle(a, b, c, 5, 5, s, t); },
+      [&] { f.Raster.FillSolid(a, c, b, 1, 2); },
+      [&] { f.Raster.Outline(a, b, c, 3); },
+      [&] { f.Raster.DrawDepthLine(p, q, 4); },
+  };
+  const std::vector<uint16_t> farthest(size_t(61) * 47, 65535);
+  for (size_t i = 0; i <= fills.size(); ++i) {
+    SCOPED_TRACE(i);
+    if (i < fills.size()) {
+      fills[i]();
+    } else {
+      for (const auto& fill : fills) fill();
+    }
+    const std::vector<uint16_t> before = f.Depths();
+    EXPECT_NE(before, farthest) << "the fill wrote no depth";
+    f.Raster.ClearDepth();
+    EXPECT_EQ(f.Depths(), farthest);
+  }
+  // A picture of another size starts all farthest, and so does every
+  // clear after it.
+  f.Target.SetSize(20, 70);
+  f.Raster.Attach(f.Target);
+  f.Raster.DrawDepthLine({19, 69, 0, 0, 0, 7, 0}, {0, 0, 0, 0, 0, 7, 0}, 5);
+  EXPECT_EQ(f.Raster.Depth(19, 69), 7);
+  f.Raster.ClearDepth();
+  EXPECT_EQ(f.Raster.Depth(19, 69), 65535);
+  EXPECT_TRUE(std::all_of(f.Raster.DepthBuffer().begin(), f.Raster.DepthBuffer().end(),
+                          [](uint16_t d) { return d == 65535; }));
 }
