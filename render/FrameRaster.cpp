@@ -7,8 +7,7 @@
 #include "core/Format.h"
 
 #if defined(__x86_64__) && !defined(TESSEL_NO_SIMD)
-#include <emmintrin.h>
-#include <xmmintrin.h>
+#include <immintrin.h>
 #define TESSEL_HAVE_SSE 1
 #endif
 
@@ -228,7 +227,7 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
 
   if (count > 0) MarkWritten(left, right, Spans_[0].Y, Spans_[size_t(count - 1)].Y);
   if constexpr (Mode == TFill::Textured) {
-    written = FillTexturedSpans(count);
+    written = UseWideFill ? FillTexturedSpansAvx(count) : FillTexturedSpans(count);
   } else {
   for (int k = 0; k < count; ++k) {
     const TSpan& span = Spans_[size_t(k)];
@@ -348,6 +347,98 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
 #endif
   PixelsWritten += written;
 }
+
+#ifdef TESSEL_HAVE_SSE
+namespace {
+
+// What a textured span fill needs besides the spans.
+struct TTexelLookup {
+  __m128i Hi;       // upper bounds of depth, light, skin column, skin row
+  __m128i Address;  // multipliers giving light * 256 and the texel's offset
+  const uint8_t* Shade;
+  const uint8_t* Skin;
+};
+
+// One pixel from its values v (depth, light, skin column, skin row); false
+// when the depth test fails. For a whole stored depth d, z < d exactly when
+// floor(z) < d, which compares in integers. Saturating to 16 bits without
+// sign holds every value at 0 from below, one unsigned minimum holds them
+// to the colour map and the skin, and one multiply-add gives light * 256
+// and the texel's offset.
+__attribute__((target("avx"), always_inline)) inline bool PixelAvx(__m128 v, uint16_t* d, uint8_t* p,
+                                                                  const TTexelLookup& k) {
+  const int64_t below = _mm_cvttss_si64(_mm_floor_ss(v, v));
+  if (__builtin_expect(below >= int64_t(*d), 0)) return false;
+  const __m128i c = _mm_min_epu16(_mm_packus_epi32(_mm_cvtps_epi32(v), _mm_setzero_si128()), k.Hi);
+  *d = static_cast<uint16_t>(_mm_extract_epi16(c, 0));
+  const uint64_t q = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_madd_epi16(c, k.Address)));
+  *p = k.Shade[static_cast<uint32_t>(q) + k.Skin[static_cast<int64_t>(q) >> 32]];
+  return true;
+}
+
+}  // namespace
+
+bool TFrameRaster::WideFillAvailable() { return __builtin_cpu_supports("avx"); }
+
+__attribute__((target("avx"))) uint64_t TFrameRaster::FillTexturedSpansAvx(int count) {
+  TTexelLookup k;
+  k.Hi = _mm_setr_epi16(-1, 63, static_cast<int16_t>(std::max(Skin_.Width - 1, 0)),
+                        static_cast<int16_t>(std::max(Skin_.Height - 1, 0)), 0, 0, 0, 0);
+  k.Address = _mm_setr_epi16(0, 256, 1, static_cast<int16_t>(SkinPitch_), 0, 0, 0, 0);
+  k.Shade = Skin_.Shade;
+  k.Skin = SkinBase_;
+
+  // Two rows at a time, a pixel of each in turn: the two chains of
+  // additions hide each other's latency. Pixels failing the depth test are
+  // counted (they are few); the others are the written ones.
+  uint64_t visited = 0, hidden = 0;
+  int s = 0;
+  for (; s + 1 < count; s += 2) {
+    const TSpan& a = Spans_[size_t(s)];
+    const TSpan& b = Spans_[size_t(s + 1)];
+    __m128 va = _mm_load_ps(a.V), vb = _mm_load_ps(b.V);
+    const __m128 da = _mm_load_ps(a.D), db = _mm_load_ps(b.D);
+    uint16_t* dA = DepthRows_[size_t(a.Y)] + a.X0;
+    uint16_t* dB = DepthRows_[size_t(b.Y)] + b.X0;
+    uint8_t* pA = Rows_[size_t(a.Y)] + a.X0;
+    uint8_t* pB = Rows_[size_t(b.Y)] + b.X0;
+    const int na = a.X1 - a.X0, nb = b.X1 - b.X0;
+    visited += unsigned(na + nb);
+    const int both = std::min(na, nb);
+    int i = 0;
+    for (; i < both; ++i) {
+      if (!PixelAvx(va, dA + i, pA + i, k)) ++hidden;
+      if (!PixelAvx(vb, dB + i, pB + i, k)) ++hidden;
+      va = _mm_add_ps(va, da);
+      vb = _mm_add_ps(vb, db);
+    }
+    for (int j = i; j < na; ++j) {
+      if (!PixelAvx(va, dA + j, pA + j, k)) ++hidden;
+      va = _mm_add_ps(va, da);
+    }
+    for (int j = i; j < nb; ++j) {
+      if (!PixelAvx(vb, dB + j, pB + j, k)) ++hidden;
+      vb = _mm_add_ps(vb, db);
+    }
+  }
+  if (s < count) {
+    const TSpan& a = Spans_[size_t(s)];
+    __m128 va = _mm_load_ps(a.V);
+    const __m128 da = _mm_load_ps(a.D);
+    uint16_t* dA = DepthRows_[size_t(a.Y)] + a.X0;
+    uint8_t* pA = Rows_[size_t(a.Y)] + a.X0;
+    const int n = a.X1 - a.X0;
+    visited += unsigned(n);
+    for (int j = 0; j < n; ++j) {
+      if (!PixelAvx(va, dA + j, pA + j, k)) ++hidden;
+      va = _mm_add_ps(va, da);
+    }
+  }
+  return visited - hidden;
+}
+#else
+bool TFrameRaster::WideFillAvailable() { return false; }
+#endif
 
 #ifdef TESSEL_HAVE_SSE
 uint64_t TFrameRaster::FillTexturedSpans(int count) {

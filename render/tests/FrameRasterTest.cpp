@@ -164,13 +164,19 @@ public:
 
 // A target bitmap, a skin and the fast routines over them.
 struct TFixture {
-  TFixture(int w, int h, int sw, int sh) : Skin(size_t(sw) * sh), Shade(64 * 256 + 1), RecordPixels(size_t(sw) * sh) {
+  // A bottom-up skin keeps its rows in memory from the last to the first,
+  // as bitmaps do; Skin holds them top-down either way.
+  TFixture(int w, int h, int sw, int sh, bool bottomUp = false)
+      : Skin(size_t(sw) * sh), Shade(64 * 256 + 1), RecordPixels(size_t(sw) * sh) {
     Target.SetSize(w, h);
     std::mt19937 rng(11);
     for (uint8_t& p : Skin) p = static_cast<uint8_t>(rng());
     for (uint8_t& p : Shade) p = static_cast<uint8_t>(rng());
+    SkinMemory = Skin;
     for (int y = 0; y < sh; ++y) {
-      SkinRows.push_back(Skin.data() + size_t(y) * sw);
+      const int at = bottomUp ? sh - 1 - y : y;
+      std::copy_n(Skin.data() + size_t(y) * sw, sw, SkinMemory.data() + size_t(at) * sw);
+      SkinRows.push_back(SkinMemory.data() + size_t(at) * sw);
       RecordRows.push_back(RecordPixels.data() + size_t(y) * sw);
     }
     TSkinSource s;
@@ -199,7 +205,7 @@ struct TFixture {
   }
 
   TWinGBitmap Target;
-  std::vector<uint8_t> Skin, Shade, RecordPixels;
+  std::vector<uint8_t> Skin, SkinMemory, Shade, RecordPixels;
   std::vector<const uint8_t*> SkinRows;
   std::vector<uint8_t*> RecordRows;
   TFrameRaster Raster;
@@ -209,11 +215,16 @@ int64_t Facing(const TVertexRecord& a, const TVertexRecord& b, const TVertexReco
   return int64_t(b.X - a.X) * (c.Y - a.Y) - int64_t(b.Y - a.Y) * (c.X - a.X);
 }
 
-}  // namespace
-
-TEST(FrameRaster, FillsMatchThePlainRenderingPixelForPixel) {
+// Random fills of every kind, each compared with the plain rendering.
+// Depths come from zLo..zHi: a wide range reaches past both ends of the
+// depth buffer, a narrow one around 0 makes many depths between whole
+// numbers meet stored ones, negative ones included.
+void CheckFillsAgainstPlainRendering(bool wide, bool bottomUp, int zLo, int zHi) {
+  SCOPED_TRACE(testing::Message() << "wide " << wide << ", bottom-up skin " << bottomUp << ", depths " << zLo
+                                  << ".." << zHi);
   const int w = 157, h = 93, sw = 40, sh = 24;
-  TFixture f(w, h, sw, sh);
+  TFixture f(w, h, sw, sh, bottomUp);
+  f.Raster.UseWideFill = wide;
   TReference ref(w, h, sw, sh, f.Skin, f.Shade);
   std::mt19937 rng(5);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -223,7 +234,7 @@ TEST(FrameRaster, FillsMatchThePlainRenderingPixelForPixel) {
       // Corners well outside the picture and the skin too.
       r.X = pick(-120, w + 120);
       r.Y = pick(-80, h + 80);
-      r.Z = pick(-500, 70000);
+      r.Z = pick(zLo, zHi);
       r.L = pick(0, 63);
       r.S = pick(-30, sw + 30);
       r.T = pick(-30, sh + 30);
@@ -260,6 +271,18 @@ TEST(FrameRaster, FillsMatchThePlainRenderingPixelForPixel) {
   }
   EXPECT_EQ(f.RecordPixels, ref.Record);
   EXPECT_GT(std::count(ref.Record.begin(), ref.Record.end(), 0), 0);
+}
+
+}  // namespace
+
+TEST(FrameRaster, FillsMatchThePlainRenderingPixelForPixel) {
+  std::vector<bool> loops = {false};
+  if (TFrameRaster::WideFillAvailable()) loops.push_back(true);
+  for (bool wide : loops)
+    for (bool bottomUp : {false, true}) {
+      CheckFillsAgainstPlainRendering(wide, bottomUp, -500, 70000);
+      CheckFillsAgainstPlainRendering(wide, bottomUp, -3, 3);
+    }
 }
 
 TEST(FrameRaster, TrianglesFacingAwayDrawNoTexels) {
