@@ -210,11 +210,6 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
     }
     const int end = std::min(x1, lastX);
     if (end <= x0) continue;
-    // The rows' depths and pixels are rarely in the nearest cache; asking
-    // for them now lets the loads overlap while the other rows are set up.
-    _mm_prefetch(reinterpret_cast<const char*>(DepthRows_[size_t(y)] + x0), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(DepthRows_[size_t(y)] + end - 1), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(Rows_[size_t(y)] + x0), _MM_HINT_T0);
     left = std::min(left, x0);
     right = std::max(right, end - 1);
     TSpan& span = Spans_[size_t(count++)];
@@ -360,17 +355,25 @@ struct TTexelLookup {
 };
 
 // One pixel from its values v (depth, light, skin column, skin row); false
-// when the depth test fails. For a whole stored depth d, z < d exactly when
-// floor(z) < d, which compares in integers. Saturating to 16 bits without
-// sign holds every value at 0 from below, one unsigned minimum holds them
-// to the colour map and the skin, and one multiply-add gives light * 256
-// and the texel's offset.
+// when the depth test fails. The depth rounded to a whole number, r, settles
+// the test at once when 0 <= r < d: then z < d, and r is the depth to store.
+// Only r >= d (z may still lie below d), a depth behind the eye and one too
+// large to convert need the comparison itself. Saturating to 16 bits
+// without sign holds light and skin coordinates at 0 from below, one
+// unsigned minimum holds them to the colour map and the skin, and one
+// multiply-add gives light * 256 and the texel's offset.
 __attribute__((target("avx"), always_inline)) inline bool PixelAvx(__m128 v, uint16_t* d, uint8_t* p,
                                                                   const TTexelLookup& k) {
-  const int64_t below = _mm_cvttss_si64(_mm_floor_ss(v, v));
-  if (__builtin_expect(below >= int64_t(*d), 0)) return false;
-  const __m128i c = _mm_min_epu16(_mm_packus_epi32(_mm_cvtps_epi32(v), _mm_setzero_si128()), k.Hi);
-  *d = static_cast<uint16_t>(_mm_extract_epi16(c, 0));
+  const __m128i r4 = _mm_cvtps_epi32(v);
+  const uint32_t r = static_cast<uint32_t>(_mm_cvtsi128_si32(r4));
+  const uint16_t stored = *d;
+  if (__builtin_expect(r >= stored, 0)) {
+    if (!(_mm_cvtss_f32(v) < static_cast<float>(stored))) return false;
+    *d = static_cast<uint16_t>(static_cast<int32_t>(r) < 0 ? 0 : r);
+  } else {
+    *d = static_cast<uint16_t>(r);
+  }
+  const __m128i c = _mm_min_epu16(_mm_packus_epi32(r4, _mm_setzero_si128()), k.Hi);
   const uint64_t q = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_madd_epi16(c, k.Address)));
   *p = k.Shade[static_cast<uint32_t>(q) + k.Skin[static_cast<int64_t>(q) >> 32]];
   return true;

@@ -22,7 +22,7 @@ struct TVertexRecord {
   int32_t S = 0;      // skin column
   int32_t T = 0;      // skin row
   int32_t L = 0;      // light level: colour-map row 0..63
-  int32_t Z = 0;      // depth, smaller is nearer
+  int32_t Z = 0;      // depth, smaller is nearer (the paint box keeps it within 2^24 of 0)
   int32_t SeamS = 0;  // S moved to the back half of the skin for seam vertices
 };
 

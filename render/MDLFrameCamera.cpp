@@ -6,6 +6,7 @@
 
 #include "core/Format.h"
 #include "render/MDLFramePaintBox.h"
+#include "render/Rounding.h"
 
 namespace {
 
@@ -24,8 +25,7 @@ float SafeCos(double a) { return std::isfinite(a) && std::fabs(a) < kTrigLimit ?
 // projects to infinity; it must still give a usable integer).
 int32_t RoundClamp(double v, double limit) {
   if (std::isnan(v)) return 0;
-  v = std::clamp(v, -limit, limit);
-  return static_cast<int32_t>(std::nearbyint(v));
+  return RoundEven(std::clamp(v, -limit, limit));
 }
 
 // Projected points stay within this many pixels of the picture, so edge

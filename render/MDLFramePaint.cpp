@@ -8,6 +8,7 @@
 #include "mdl/Normals.h"
 #include "raster/ColorTables.h"
 #include "render/MDLFramePaintBox.h"
+#include "render/Rounding.h"
 
 namespace {
 
@@ -216,8 +217,8 @@ TRect TMDLFramePaintBox::ProjectVertices(TMDLFrame& frame) {
                                            kLightNormals[j][2] * lz);
       // A light vector that is not a number lights nothing rather than
       // giving an undefined row.
-      const double level = std::nearbyint((1.0 + double(dot)) * 63.0);
-      r.L = level >= 0.0 ? static_cast<int>(std::min<double>(lightCap, level)) : 0;
+      const double level = (1.0 + double(dot)) * 63.0;
+      r.L = !(level >= 0.0) ? 0 : level >= 64.0 ? lightCap : std::min(lightCap, RoundEven(level));
     }
   }
   if (minX > maxX || minY > maxY) return {};

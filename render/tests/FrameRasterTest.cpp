@@ -218,11 +218,12 @@ int64_t Facing(const TVertexRecord& a, const TVertexRecord& b, const TVertexReco
 // Random fills of every kind, each compared with the plain rendering.
 // Depths come from zLo..zHi: a wide range reaches past both ends of the
 // depth buffer, a narrow one around 0 makes many depths between whole
-// numbers meet stored ones, negative ones included.
-void CheckFillsAgainstPlainRendering(bool wide, bool bottomUp, int zLo, int zHi) {
+// numbers meet stored ones, negative ones included. In a tall picture long
+// edges step far enough from their corners for rounding to show.
+void CheckFillsAgainstPlainRendering(bool wide, bool bottomUp, int zLo, int zHi, int w = 157, int h = 93) {
   SCOPED_TRACE(testing::Message() << "wide " << wide << ", bottom-up skin " << bottomUp << ", depths " << zLo
-                                  << ".." << zHi);
-  const int w = 157, h = 93, sw = 40, sh = 24;
+                                  << ".." << zHi << ", " << w << " x " << h);
+  const int sw = 40, sh = 24;
   TFixture f(w, h, sw, sh, bottomUp);
   f.Raster.UseWideFill = wide;
   TReference ref(w, h, sw, sh, f.Skin, f.Shade);
@@ -282,7 +283,55 @@ TEST(FrameRaster, FillsMatchThePlainRenderingPixelForPixel) {
     for (bool bottomUp : {false, true}) {
       CheckFillsAgainstPlainRendering(wide, bottomUp, -500, 70000);
       CheckFillsAgainstPlainRendering(wide, bottomUp, -3, 3);
+      CheckFillsAgainstPlainRendering(wide, bottomUp, 0, 65000, 61, 1000);
     }
+}
+
+TEST(FrameRaster, SharedRowOfTwoEdgesTakesTheLaterEdgesValues) {
+  // The edge from the top corner steps 900 rows to a depth of 64899.3, a
+  // whole unit short of its lower corner's 64900: on the row the two left
+  // edges share, whichever comes later in the scan gives the values, in
+  // each of the three orders of the same corners.
+  const int w = 61, h = 1000, sw = 40, sh = 24;
+  const TVertexRecord top{60, 0, 3, 2, 10, 0, 0}, bottom{60, 950, 30, 20, 50, 30000, 0},
+      middle{0, 900, 12, 9, 30, 64900, 0};
+  const TVertexRecord orders[3][3] = {{top, bottom, middle}, {bottom, middle, top}, {middle, top, bottom}};
+  std::vector<bool> loops = {false};
+  if (TFrameRaster::WideFillAvailable()) loops.push_back(true);
+  for (bool wide : loops)
+    for (const auto& v : orders) {
+      TFixture f(w, h, sw, sh);
+      f.Raster.UseWideFill = wide;
+      TReference ref(w, h, sw, sh, f.Skin, f.Shade);
+      f.Raster.FillTextured(v[0], v[1], v[2]);
+      ref.Textured(v[0], v[1], v[2], false);
+      ASSERT_EQ(f.Depths(), ref.Depth);
+      ASSERT_EQ(f.Pixels(), ref.Pixels);
+      f.Raster.FillRecord(v[0], v[1], v[2]);
+      ref.Textured(v[0], v[1], v[2], true);
+      f.Raster.FillSolid(v[0], v[1], v[2], 7, 9);
+      ref.Solid(v[0], v[1], v[2], 7, 9);
+      ASSERT_EQ(f.Depths(), ref.Depth);
+      ASSERT_EQ(f.Pixels(), ref.Pixels);
+      EXPECT_EQ(f.RecordPixels, ref.Record);
+    }
+}
+
+TEST(FrameRaster, DepthsBeyondWholeNumbersCompareAsFloats) {
+  // Depths far beyond the depth buffer's range are behind everything;
+  // those far behind the eye are in front of everything and store 0.
+  std::vector<bool> loops = {false};
+  if (TFrameRaster::WideFillAvailable()) loops.push_back(true);
+  for (bool wide : loops) {
+    TFixture f(40, 30, 8, 8);
+    f.Raster.UseWideFill = wide;
+    const int32_t far = 1 << 30, near = -(1 << 30);
+    f.Raster.FillTextured({2, 2, 0, 0, 32, far, 0}, {38, 2, 7, 0, 32, far, 0}, {20, 28, 4, 7, 32, far, 0});
+    EXPECT_EQ(f.Raster.PixelsWritten, 0u);
+    f.Raster.FillTextured({2, 2, 0, 0, 32, near, 0}, {38, 2, 7, 0, 32, near, 0}, {20, 28, 4, 7, 32, near, 0});
+    EXPECT_GT(f.Raster.PixelsWritten, 300u);
+    EXPECT_EQ(f.Raster.Depth(20, 10), 0);
+  }
 }
 
 TEST(FrameRaster, TrianglesFacingAwayDrawNoTexels) {
