@@ -3,10 +3,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/MDLEdit.h"
 #include "render/MDLFramePaintBox.h"
@@ -69,4 +71,11 @@ void BM_PaintTexturedLit(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_PaintTexturedLit)->Args({640, 480})->Args({1120, 840})->Unit(benchmark::kMicrosecond)->UseRealTime();
+// With --benchmark_repetitions the fastest repetition is reported too
+// ("_min"): on a shared machine the median carries the neighbours' load.
+BENCHMARK(BM_PaintTexturedLit)
+    ->Args({640, 480})
+    ->Args({1120, 840})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
