@@ -222,7 +222,7 @@ void TFrameRaster::FillSpans(int probeX, int probeY, int* probeS, int* probeT, b
 
   if (count > 0) MarkWritten(left, right, Spans_[0].Y, Spans_[size_t(count - 1)].Y);
   if constexpr (Mode == TFill::Textured) {
-    written = UseWideFill ? FillTexturedSpansAvx(count) : FillTexturedSpans(count);
+    written = UseWideFill && WideFillAvailable() ? FillTexturedSpansAvx(count) : FillTexturedSpans(count);
   } else {
   for (int k = 0; k < count; ++k) {
     const TSpan& span = Spans_[size_t(k)];
@@ -381,7 +381,13 @@ __attribute__((target("avx"), always_inline)) inline bool PixelAvx(__m128 v, uin
 
 }  // namespace
 
-bool TFrameRaster::WideFillAvailable() { return __builtin_cpu_supports("avx"); }
+bool TFrameRaster::WideFillAvailable() {
+  static const bool avx = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;
+  }();
+  return avx;
+}
 
 __attribute__((target("avx"))) uint64_t TFrameRaster::FillTexturedSpansAvx(int count) {
   TTexelLookup k;

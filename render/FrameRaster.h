@@ -87,8 +87,8 @@ public:
   uint64_t PixelsWritten = 0;
   // Whether this processor can run the AVX pixel loop of textured fills.
   static bool WideFillAvailable();
-  // Textured fills use the AVX loop where there is one (the same pixels
-  // either way; tests turn it off to check the other loop too).
+  // Textured fills use the AVX loop where the processor has one (the same
+  // pixels either way; tests turn it off to check the other loop too).
   bool UseWideFill = WideFillAvailable();
 
 private:
