@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/Format.h"
+#include "render/RasterMath.h"
 
 #if defined(__x86_64__) && !defined(TESSEL_NO_SIMD)
 #include <immintrin.h>
@@ -12,16 +13,6 @@
 #endif
 
 namespace {
-
-// Round half to even, as the processor's conversion does in its default
-// mode; one instruction, so the pixel loops stay free of calls.
-inline int32_t RoundF(float v) {
-#ifdef TESSEL_HAVE_SSE
-  return _mm_cvtss_si32(_mm_set_ss(v));
-#else
-  return static_cast<int32_t>(std::lrint(v));
-#endif
-}
 
 inline uint16_t StoredDepth(float z) {
   // Only depths below the stored one (at most 65535) get here, so just the
@@ -33,8 +24,6 @@ inline uint16_t StoredDepth(float z) {
 #ifndef TESSEL_HAVE_SSE
 inline int Clamp(int v, int hi) { return v < 0 ? 0 : (v > hi ? hi : v); }
 #endif
-
-inline float Diff(int32_t a, int32_t b) { return static_cast<float>(int64_t(a) - int64_t(b)); }
 
 }  // namespace
 

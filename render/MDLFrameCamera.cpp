@@ -6,7 +6,7 @@
 
 #include "core/Format.h"
 #include "render/MDLFramePaintBox.h"
-#include "render/Rounding.h"
+#include "render/RasterMath.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "mdl/Normals.h"
 #include "raster/ColorTables.h"
 #include "render/MDLFramePaintBox.h"
-#include "render/Rounding.h"
+#include "render/RasterMath.h"
 
 namespace {
 

@@ -11,11 +11,7 @@
 #include "mdl/Mdl.h"
 #include "mdl/Pivot.h"
 #include "render/MDLFramePaintBox.h"
-
-#if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
-#define TESSEL_PICK_SSE 1
-#endif
+#include "render/RasterMath.h"
 
 namespace {
 
@@ -26,17 +22,6 @@ bool IsPaintTool(uint8_t tool) { return tool >= tmPen && tool <= tmFloodFill; }
 // An empty rectangle has no area (right not past left, or bottom not below top).
 bool IsEmptyRect(const TRect& r) { return r.Right <= r.Left || r.Bottom <= r.Top; }
 
-// The rounding and differences of the rasteriser, so the one-pixel probe
-// below lands on exactly the values its edge scan and span fill give.
-inline int32_t RoundF(float v) {
-#ifdef TESSEL_PICK_SSE
-  return _mm_cvtss_si32(_mm_set_ss(v));
-#else
-  return static_cast<int32_t>(std::lrint(v));
-#endif
-}
-
-inline float Diff(int32_t a, int32_t b) { return static_cast<float>(int64_t(a) - int64_t(b)); }
 
 inline uint16_t StoredDepth(float z) {
   const int32_t d = RoundF(z);
