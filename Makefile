@@ -4,7 +4,8 @@
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
-APT_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
+APT_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
+                qt6-base-dev qt6-svg-dev libgl-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 .PHONY: all deps build run test sanitize bench fuzz clean
@@ -45,7 +46,7 @@ fuzz: deps
 	@missing=""; for p in $(FUZZ_PACKAGES); do \
 	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then apt-get update -q && apt-get install -y -q $$missing; fi
-	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON -DTESSEL_TESTS=OFF
+	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON -DTESSEL_TESTS=OFF -DTESSEL_GUI=OFF
 	cmake --build build-fuzz -j $(JOBS)
 
 clean:

@@ -27,3 +27,32 @@ function(tessel_library name)
     endforeach()
   endif()
 endfunction()
+
+# tessel_qt_tests(<prefix> <libs>...)
+# One test program per tests/*Test.cpp of the calling folder that uses real widgets: it
+# links the libraries, Qt Test and the QApplication main, and runs on the
+# offscreen platform.
+function(tessel_qt_tests prefix)
+  tessel_qt_tests_in("${CMAKE_CURRENT_SOURCE_DIR}" ${prefix} ${ARGN})
+endfunction()
+
+# The same for the tests in <folder>/tests/.
+function(tessel_qt_tests_in folder prefix)
+  if(NOT TESSEL_TESTS)
+    return()
+  endif()
+  file(GLOB _tests CONFIGURE_DEPENDS "${folder}/tests/*Test.cpp")
+  foreach(_t ${_tests})
+    get_filename_component(_tn "${_t}" NAME_WE)
+    set(_exe "${prefix}_${_tn}")
+    add_executable(${_exe} "${_t}")
+    set_target_properties(${_exe} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${_exe} PRIVATE ${ARGN} tessel_qttest_main Qt6::Test GTest::gtest)
+    target_compile_definitions(${_exe} PRIVATE
+      TESSEL_DATA_DIR="${TESSEL_DATA_DIR}"
+      TESSEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+      TESSEL_TEST_SOURCE_DIR="${folder}/tests")
+    gtest_discover_tests(${_exe} DISCOVERY_TIMEOUT 60
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TESSEL_DATA_DIR=${TESSEL_DATA_DIR}")
+  endforeach()
+endfunction()

@@ -12,7 +12,7 @@
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
 #include "render/MDLFramePaintBox.h"
-#include "tessel/RenderCamera.h"
+#include "render/RenderCamera.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "mdl/Mdl.h"
-#include "tessel/Commands.h"
+#include "tessel/cli/Commands.h"
 
 namespace {
 

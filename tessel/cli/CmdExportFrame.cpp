@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "mdl/Mdl.h"
-#include "tessel/CmdArgs.h"
-#include "tessel/Commands.h"
+#include "tessel/cli/CmdArgs.h"
+#include "tessel/cli/Commands.h"
 
 namespace {
 

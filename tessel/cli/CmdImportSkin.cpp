@@ -8,8 +8,8 @@
 
 #include "mdl/Mdl.h"
 #include "exchange/BitmapFiler.h"
-#include "tessel/CmdArgs.h"
-#include "tessel/Commands.h"
+#include "tessel/cli/CmdArgs.h"
+#include "tessel/cli/Commands.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "editor/MDLEdit.h"
-#include "tessel/CmdArgs.h"
-#include "tessel/Commands.h"
+#include "tessel/cli/CmdArgs.h"
+#include "tessel/cli/Commands.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include "mdl/Mdl.h"
 #include "raster/WinGBitmap.h"
 #include "render/MDLFramePaintBox.h"
-#include "tessel/CmdArgs.h"
-#include "tessel/RenderCamera.h"
-#include "tessel/Commands.h"
+#include "tessel/cli/CmdArgs.h"
+#include "render/RenderCamera.h"
+#include "tessel/cli/Commands.h"
 
 namespace {
 

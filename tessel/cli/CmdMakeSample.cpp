@@ -7,8 +7,8 @@
 
 #include "mdl/Mdl.h"
 #include "mdl/SampleModel.h"
-#include "tessel/CmdArgs.h"
-#include "tessel/Commands.h"
+#include "tessel/cli/CmdArgs.h"
+#include "tessel/cli/Commands.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "exchange/TriangleFiler.h"
 #include "mdl/Mdl.h"
-#include "tessel/CmdArgs.h"
-#include "tessel/Commands.h"
+#include "tessel/cli/CmdArgs.h"
+#include "tessel/cli/Commands.h"
 
 namespace {
 

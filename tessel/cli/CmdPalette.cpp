@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "raster/ColorTables.h"
-#include "tessel/Commands.h"
+#include "tessel/cli/Commands.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #pragma once
-// The camera of `tessel render`, shared with its fuzz target.
+// The camera of `tessel render`, shared with its fuzz target and the
+// windows that draw a model small (the object library's buttons).
 
 #include <algorithm>
 #include <cmath>
