@@ -1,0 +1,12 @@
+#pragma once
+// The about box: the program's name, version and what it is for.
+
+#include <QDialog>
+
+class TAboutBox : public QDialog {
+  Q_OBJECT
+
+public:
+  explicit TAboutBox(QWidget* parent = nullptr);
+  static QString Version();
+};
