@@ -13,13 +13,15 @@ struct TToolCursorInfo {
   int HotX, HotY;  // in the 32 x 32 drawing
 };
 
-// The sixteen tool cursors, by identifier 1..16; hot spots in the drawing's
-// 32 x 32 grid.
+// The sixteen tool cursors, by identifier 1..16. The hot spot is where the
+// drawing points, in its 32 x 32 grid: the tip of a brush, pipette or pencil,
+// the arrow's tip, the lens centre of the magnifiers, the crosshair centre,
+// the drop at the end of the bucket's pour, the palm of the hand.
 constexpr TToolCursorInfo kToolCursors[16] = {
-    {"BRUSH", 3, 28},      {"FULLPIPET", 3, 28},  {"EMPTYPIPET", 3, 28}, {"HAND", 14, 14},
-    {"PENCIL", 3, 28},     {"VTXEDT", 3, 3},      {"ZOOMIN", 12, 12},    {"ZOOMOUT", 12, 12},
-    {"COPYDRAG", 3, 3},    {"HOTSPOTGO", 15, 15}, {"HOTSPOTPT", 15, 15}, {"CRFILL", 5, 27},
-    {"ZOOM", 12, 12},      {"SCALEOBJ", 3, 3},    {"MOVEOBJ", 3, 3},     {"ROTOBJ", 3, 3},
+    {"BRUSH", 4, 28},      {"FULLPIPET", 4, 28},  {"EMPTYPIPET", 4, 28}, {"HAND", 16, 18},
+    {"PENCIL", 4, 28},     {"VTXEDT", 2, 2},      {"ZOOMIN", 12, 12},    {"ZOOMOUT", 12, 12},
+    {"COPYDRAG", 2, 2},    {"HOTSPOTGO", 16, 16}, {"HOTSPOTPT", 16, 16}, {"CRFILL", 4, 27},
+    {"ZOOM", 12, 12},      {"SCALEOBJ", 2, 2},    {"MOVEOBJ", 2, 2},     {"ROTOBJ", 2, 2},
 };
 
 Qt::CursorShape SystemCursor(TCursorId id) {

@@ -1,7 +1,74 @@
 #include "widgets/Icons.h"
 
+#include <cstring>
+
 #include <QFile>
 #include <QString>
+
+namespace {
+
+constexpr TProgramIconInfo kIcons[] = {
+    // Files and program
+    {"new", "document-new"},
+    {"open", "document-open"},
+    {"save", "document-save"},
+    {"saveas", "document-save-as"},
+    {"merge", nullptr},
+    {"import", "document-import"},
+    {"export", "document-export"},
+    {"exit", "application-exit"},
+    {"options", "preferences-system"},
+    {"about", "help-about"},
+    // Editor windows
+    {"modelprops", nullptr},
+    {"frameeditor", nullptr},
+    {"skineditor", nullptr},
+    {"coloreditor", nullptr},
+    {"jointeditor", nullptr},
+    // Tool palette
+    {"tool-pointer", nullptr},
+    {"tool-vertex", nullptr},
+    {"tool-triangle", nullptr},
+    {"tool-pen", nullptr},
+    {"tool-dropper", nullptr},
+    {"tool-fill", nullptr},
+    {"tool-move", nullptr},
+    {"tool-rotate", nullptr},
+    {"tool-scale", nullptr},
+    // Window arrangement and views
+    {"tile-vertical", nullptr},
+    {"tile-horizontal", nullptr},
+    {"cascade", nullptr},
+    {"view-single", nullptr},
+    {"view-three", nullptr},
+    {"zoom-in", "zoom-in"},
+    {"zoom-out", "zoom-out"},
+    {"snapshot", "camera-photo"},
+    // Playback
+    {"play", "media-playback-start"},
+    {"stop", "media-playback-stop"},
+    {"first", "go-first"},
+    {"prev", "media-seek-backward"},
+    {"next", "media-seek-forward"},
+    {"last", "go-last"},
+    // Editing
+    {"copy", "edit-copy"},
+    {"cut", "edit-cut"},
+    {"paste", "edit-paste"},
+    {"delete", "edit-delete"},
+    {"undo", "edit-undo"},
+    {"redo", "edit-redo"},
+    // Archive viewer
+    {"archive", nullptr},
+    {"extract", nullptr},
+    {"hexdump", nullptr},
+    {"textdump", nullptr},
+    // The programs themselves
+    {"tessel", nullptr},
+    {"cairnbox", nullptr},
+};
+
+}  // namespace
 
 QIcon ProgramIcon(const char* name, const char* themeName) {
   const QString file = QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(name));
@@ -9,4 +76,13 @@ QIcon ProgramIcon(const char* name, const char* themeName) {
   if (themeName && QIcon::hasThemeIcon(QString::fromLatin1(themeName)))
     return QIcon::fromTheme(QString::fromLatin1(themeName), own);
   return own;
+}
+
+std::span<const TProgramIconInfo> ProgramIcons() { return kIcons; }
+
+const char* ProgramIconThemeName(const char* name) {
+  if (!name) return nullptr;
+  for (const TProgramIconInfo& info : kIcons)
+    if (std::strcmp(info.Name, name) == 0) return info.ThemeName;
+  return nullptr;
 }
