@@ -3,7 +3,12 @@
 #include <cstring>
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
 #include <QString>
+#include <QSvgRenderer>
 
 namespace {
 
@@ -68,11 +73,40 @@ constexpr TProgramIconInfo kIcons[] = {
     {"cairnbox", nullptr},
 };
 
+// The outline colour of the drawings, and what it becomes on a dark desktop,
+// where the dark outline would vanish into the window.
+constexpr char kInk[] = "#2e3440";
+constexpr char kInkOnDark[] = "#d8dee9";
+
+bool DarkPalette() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
+         QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+}
+
+QIcon OwnIcon(const QString& file) {
+  if (!QFile::exists(file)) return QIcon();
+  if (!DarkPalette()) return QIcon(file);
+  QFile in(file);
+  if (!in.open(QIODevice::ReadOnly)) return QIcon();
+  QSvgRenderer renderer(in.readAll().replace(kInk, kInkOnDark));
+  if (!renderer.isValid()) return QIcon();
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 96, 128}) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    renderer.render(&p, QRectF(0, 0, size, size));
+    p.end();
+    icon.addPixmap(pm);
+  }
+  return icon;
+}
+
 }  // namespace
 
 QIcon ProgramIcon(const char* name, const char* themeName) {
   const QString file = QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(name));
-  QIcon own = QFile::exists(file) ? QIcon(file) : QIcon();
+  QIcon own = OwnIcon(file);
   if (themeName && QIcon::hasThemeIcon(QString::fromLatin1(themeName)))
     return QIcon::fromTheme(QString::fromLatin1(themeName), own);
   return own;

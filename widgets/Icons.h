@@ -25,7 +25,8 @@
 #include <QIcon>
 
 // `name` is the program's own icon (":/icons/<name>.svg"); `themeName`,
-// when given, the standard name to prefer from the desktop's theme.
+// when given, the standard name to prefer from the desktop's theme. Under a
+// dark application palette our drawings get a light outline.
 QIcon ProgramIcon(const char* name, const char* themeName = nullptr);
 
 struct TProgramIconInfo {

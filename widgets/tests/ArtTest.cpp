@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -144,6 +146,21 @@ TEST(ArtTest, ThemeIconIsPreferredWhereTheThemeHasOne) {
   EXPECT_GE(Measure(own).Colours, 2);
 }
 
+TEST(ArtTest, OutlinesTurnLightUnderADarkPalette) {
+  // "merge" is outline and blue only: no light pixel unless the outline is.
+  const QPalette old = QGuiApplication::palette();
+  EXPECT_FALSE(Measure(ProgramIcon("merge").pixmap(24, 24).toImage()).Light);
+  QPalette dark = old;
+  dark.setColor(QPalette::Window, QColor(40, 40, 44));
+  QGuiApplication::setPalette(dark);
+  const TInk onDark = Measure(ProgramIcon("merge").pixmap(24, 24).toImage());
+  const TInk saveOnDark = Measure(ProgramIcon("save").pixmap(16, 16).toImage());
+  QGuiApplication::setPalette(old);
+  EXPECT_TRUE(onDark.Light);
+  EXPECT_GE(onDark.Opaque, 24 * 24 / 10);
+  EXPECT_GE(saveOnDark.Colours, 2);
+}
+
 TEST(ArtTest, EveryToolCursorIsDrawnAndPointsWithItsHotSpot) {
   QSet<QString> names;
   for (TCursorId id = 1; id <= 16; ++id) {
@@ -201,15 +218,20 @@ TEST(ArtTest, ContactSheet) {
   sheet.fill(QColor(240, 240, 240));
   QPainter p(&sheet);
   p.fillRect(perRow * cell, 0, perRow * cell, iconRows * cell, QColor(50, 54, 62));
-  for (int i = 0; i < int(icons.size()); ++i) {
-    const QIcon icon = ProgramIcon(icons[i].Name);
-    for (int side = 0; side < 2; ++side) {
+  const QPalette light = QGuiApplication::palette();
+  QPalette dark = light;
+  dark.setColor(QPalette::Window, QColor(50, 54, 62));
+  for (int side = 0; side < 2; ++side) {
+    QGuiApplication::setPalette(side ? dark : light);
+    for (int i = 0; i < int(icons.size()); ++i) {
+      const QIcon icon = ProgramIcon(icons[i].Name);
       const int x = side * perRow * cell + (i % perRow) * cell, y = (i / perRow) * cell;
       p.drawPixmap(x + 2, y + 2, icon.pixmap(16, 16));
       p.drawPixmap(x + 2, y + 22, icon.pixmap(24, 24));
       p.drawPixmap(x + 30, y + 2, icon.pixmap(48, 48));
     }
   }
+  QGuiApplication::setPalette(light);
   for (TCursorId id = 1; id <= 16; ++id) {
     const QCursor c = ToolCursor(id);
     const int x = (id - 1) % 8 * cell * 2 + 4, y = (iconRows + (id - 1) / 8) * cell;
