@@ -4,8 +4,10 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QString>
 #include <algorithm>
+#include <cstring>
 #include <exception>
 
 #include "widgets/Cursors.h"
@@ -49,7 +51,12 @@ void SurfaceWidget::SetSurface(TWinGSurface* surface) {
   if (Surface_ == surface) return;
   if (Surface_) Surface_->SetHost(nullptr);
   Surface_ = surface;
-  if (Surface_) Surface_->SetHost(this);
+  if (Surface_) {
+    Surface_->SetHost(this);
+    // The surface learns its size (and an auto-sized one may set it).
+    const QRect g = geometry();
+    Surface_->SetBounds(g.x(), g.y(), g.width(), g.height());
+  }
   update();
 }
 
@@ -70,6 +77,13 @@ QRect SurfaceWidget::DirtyWidgetRect() const {
 }
 
 void SurfaceWidget::Repaint() {
+  if (!isVisible()) {
+    // Nothing is painted now; the next paint must show the whole picture,
+    // not a dirty rectangle over a window that was never drawn.
+    if (Surface_) Surface_->SetPartialPaint(false);
+    update();
+    return;
+  }
   if (Surface_ && Surface_->PartialPaint()) {
     const QRect r = DirtyWidgetRect();
     if (r.isEmpty()) {
@@ -110,26 +124,40 @@ QSize SurfaceWidget::sizeHint() const {
   return QWidget::sizeHint();
 }
 
-void SurfaceWidget::ShowBitmap(const TWinGBitmap& bitmap, const TRect& source, const TRect& dest) {
-  if (!Painter_ || source.Width() <= 0 || source.Height() <= 0 || dest.Width() <= 0 || dest.Height() <= 0) return;
-  const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
-  // The bitmap's rows lie bottom-up in memory; the image reads them as they
-  // lie and the painter turns the picture over while it scales, so neither
-  // the bytes nor the colours are copied or converted here.
-  QImage image(bitmap.Bits(), w, h, bitmap.Stride(), QImage::Format_Indexed8);
-  QList<QRgb> colors(256);
+const QList<QRgb>& SurfaceWidget::ColorsOf(const TWinGBitmap& bitmap) {
   const uint8_t* table = bitmap.ColorTable();
-  for (int i = 0; i < 256; ++i)
-    colors[i] = qRgb(table[4 * i + 2], table[4 * i + 1], table[4 * i]);
-  image.setColorTable(colors);
+  if (Colors_.isEmpty() || std::memcmp(CachedTable_.data(), table, CachedTable_.size()) != 0) {
+    std::memcpy(CachedTable_.data(), table, CachedTable_.size());
+    Colors_.resize(256);
+    for (int i = 0; i < 256; ++i) Colors_[i] = qRgb(table[4 * i + 2], table[4 * i + 1], table[4 * i]);
+  }
+  return Colors_;
+}
+
+void SurfaceWidget::ShowBitmap(const TWinGBitmap& bitmap, const TRect& source, const TRect& dest) {
+  if (!Painter_ || dest.Width() <= 0 || dest.Height() <= 0) return;
+  const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
+  const TRect s{std::max(source.Left, 0), std::max(source.Top, 0), std::min(source.Right, w),
+                std::min(source.Bottom, h)};
+  if (s.Width() <= 0 || s.Height() <= 0) return;
+  // Rows s.Top..s.Bottom-1 lie bottom-up in memory from row h - s.Bottom on;
+  // the image reads them where they lie. Qt draws 8-bit pictures scaled
+  // only through a generic per-pixel fetch (several milliseconds for a
+  // screenful), so its own converter turns just the rows shown into 32-bit
+  // colours, which its fast nearest-neighbour scaler then draws.
+  const uchar* first = bitmap.Bits() + static_cast<int64_t>(h - s.Bottom) * bitmap.Stride();
+  QImage rows(first, w, s.Height(), bitmap.Stride(), QImage::Format_Indexed8);
+  rows.setColorTable(ColorsOf(bitmap));
+  const QImage shown = rows.convertToFormat(QImage::Format_RGB32);
 
   QPainter& p = *Painter_;
   p.save();
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  // y -> dest.Top + dest.Bottom - y mirrors the destination rectangle onto itself.
-  p.setTransform(QTransform(1, 0, 0, -1, 0, dest.Top + dest.Bottom), true);
-  p.drawImage(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()), image,
-              QRect(source.Left, h - source.Bottom, source.Width(), source.Height()));
+  // Scale and turn over in one step: the image's first row is the lowest
+  // row shown, so it lands at the bottom of dest.
+  const double sx = double(dest.Width()) / s.Width(), sy = double(dest.Height()) / s.Height();
+  p.setTransform(QTransform(sx, 0, 0, -sy, dest.Left, dest.Bottom), true);
+  p.drawImage(QPointF(0, 0), shown, QRectF(s.Left, 0, s.Width(), s.Height()));
   p.restore();
 }
 
@@ -140,6 +168,9 @@ void SurfaceWidget::paintEvent(QPaintEvent* event) {
     painter.fillRect(event->rect(), palette().window());
     return;
   }
+  // A partial paint shows only the dirty rectangle; an event asking for
+  // more (an expose that Qt merged in) gets the whole picture.
+  if (Surface_->PartialPaint() && !DirtyWidgetRect().contains(event->rect())) Surface_->SetPartialPaint(false);
   Painter_ = &painter;
   try {
     Surface_->Paint();
@@ -179,4 +210,11 @@ void SurfaceWidget::mouseReleaseEvent(QMouseEvent* event) {
   // The released button is no longer in buttons(); the surface is told the
   // state after the release, as the platform reports it.
   Surface_->MouseUp(b, ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());
+}
+
+void SurfaceWidget::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (!Surface_) return;
+  const QRect g = geometry();
+  Surface_->SetBounds(g.x(), g.y(), g.width(), g.height());
 }

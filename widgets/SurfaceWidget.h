@@ -1,12 +1,16 @@
 #pragma once
 // The window side of a drawing surface: a QWidget that hosts a TWinGSurface.
-// It shows the surface's 8-bit bitmap through a QImage that shares the
-// bitmap's bytes and colour table (no copy, no conversion of our own),
-// scaled nearest-neighbour; turns Qt's mouse events into the surface's
-// mouse down/move/up with the shift state; and answers the surface's
-// requests for repaints, cursors and pop-up menus.
+// It shows the surface's 8-bit bitmap through a QImage over the bitmap's
+// own bytes (Qt turns the rows being shown into screen colours), scaled
+// nearest-neighbour; turns Qt's mouse events into the surface's mouse
+// down/move/up with the shift state; tells the surface its size; and
+// answers the surface's requests for repaints, cursors and pop-up menus.
 
+#include <QList>
+#include <QRgb>
 #include <QWidget>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -63,15 +67,20 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   QRect DirtyWidgetRect() const;
+  const QList<QRgb>& ColorsOf(const TWinGBitmap& bitmap);
 
   TWinGSurface* Surface_ = nullptr;
   QPainter* Painter_ = nullptr;  // set while a paint event runs
   bool Aligned_ = true;
   TCursorId CursorId_ = 0;
   QRect LastPainted_;
+  // The colour table as Qt wants it, made again only when the bitmap's changes.
+  std::array<uint8_t, kColorTableSize> CachedTable_{};
+  QList<QRgb> Colors_;
 };
 
 // The shift state of a Qt mouse event in the surface's terms.
