@@ -273,13 +273,16 @@ void TMDLBitmapList::Load(TMDLFiler& filer) {
       n = r.I32();
       if (n <= 0) throw EMDLError(Format("Invalid number of skins in skin group %d: %d", g, n));
       filer.CheckCount(n, 4 + pixels, "skins");
+      // Members first: making them repairs the intervals, and the file's
+      // own must be kept as they are.
+      group.SetCount(n);
       group.Intervals = TIntervals();
       group.Intervals.Reserve(n);
       for (int i = 0; i < n; ++i) group.SetInterval(i, r.F32());
     } else {
       filer.CheckCount(1, pixels, "skins");
+      group.SetCount(n);
     }
-    group.SetCount(n);
     for (int i = 0; i < n; ++i) {
       TMDLBitmap& skin = group.Bitmap(i);
       skin.SetSize(w, h);
@@ -304,7 +307,8 @@ void TMDLBitmapList::Save(TMDLFiler& filer) {
     filer.WriteI32(group.GroupType);
     if (group.GroupType != 0) {
       filer.WriteI32(group.Count());
-      for (int i = 0; i < group.Count(); ++i) filer.WriteF32(group.Interval(i));
+      // The game refuses a group whose intervals do not climb.
+      for (float v : group.Intervals.Ascending(group.Count())) filer.WriteF32(v);
     }
     for (int i = 0; i < group.Count(); ++i) {
       TMDLBitmap& skin = group.Bitmap(i);

@@ -114,6 +114,10 @@ const TColormap& TMDLBitmap::ShadeTable() {
 
 // ---- TMDLBitmapGroup --------------------------------------------------------------
 
+namespace {
+const char* const kNewSkinName = "new skin";
+}
+
 void TMDLBitmapGroup::SetCount(int n) {
   n = std::max(n, 0);
   if (n < Count()) {
@@ -123,13 +127,17 @@ void TMDLBitmapGroup::SetCount(int n) {
   Intervals.Reserve(n);
   while (Count() < n) {
     auto b = std::make_unique<TMDLBitmap>(Model);
+    b->Name = kNewSkinName;
     if (!Bitmaps_.empty()) {
       b->Gamma = Bitmaps_[0]->Gamma;
       b->TopColor = Bitmaps_[0]->TopColor;
       b->BottomColor = Bitmaps_[0]->BottomColor;
+      // A member without pixels would be saved as a skin of no size.
+      if (Bitmaps_[0]->Width > 0 && Bitmaps_[0]->Height > 0) b->SetSize(Bitmaps_[0]->Width, Bitmaps_[0]->Height);
     }
     Bitmaps_.push_back(std::move(b));
   }
+  Intervals.Repair(Count());
 }
 
 void TMDLBitmapGroup::Delete(int i) { Bitmaps_.erase(Bitmaps_.begin() + i); }
@@ -143,7 +151,8 @@ std::unique_ptr<TMDLBitmap> TMDLBitmapGroup::Remove(int i) {
 void TMDLBitmapGroup::Insert(int i, std::unique_ptr<TMDLBitmap> bitmap) {
   i = std::clamp(i, 0, Count());
   Bitmaps_.insert(Bitmaps_.begin() + i, std::move(bitmap));
-  Intervals.Reserve(Count());
+  // The new member's interval would otherwise be 0, which the game refuses.
+  Intervals.Repair(Count());
 }
 
 void TMDLBitmapGroup::SetGamma(uint8_t v) {
@@ -207,6 +216,7 @@ void TMDLBitmapList::InsertSkin(int k) {
     TMDLBitmapGroup& g = Group(e.Group);
     if (k < Count() && g.GroupType != 0) {
       auto b = NewSkin();
+      b->Name = kNewSkinName;
       made = b.get();
       g.Insert(e.Member, std::move(b));
     } else {

@@ -110,7 +110,8 @@ public:
 
   int Count() const { return static_cast<int>(Bitmaps_.size()); }
   TMDLBitmap& Bitmap(int i) { return *Bitmaps_[static_cast<size_t>(i)]; }
-  // New members take the group's display settings and the model's skin size.
+  // New members, named "new skin", take the display settings and the size
+  // of the first member.
   void SetCount(int n);
   void Delete(int i);
   std::unique_ptr<TMDLBitmap> Remove(int i);

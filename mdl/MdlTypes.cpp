@@ -1,6 +1,8 @@
 #include "mdl/MdlTypes.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 std::string BaseName(const std::string& name) {
   size_t i = 0;
@@ -38,4 +40,20 @@ void TIntervals::Repair(int count) {
     if (next < Items_[static_cast<size_t>(i)]) next = Items_[0] + Items_[static_cast<size_t>(i)];
   }
   Ordered_ = std::max(Ordered_, count);
+}
+
+std::vector<float> TIntervals::Ascending(int count) const {
+  std::vector<float> r(static_cast<size_t>(std::max(count, 0)));
+  for (size_t i = 0; i < r.size(); ++i) r[i] = Get(static_cast<int>(i));
+  if (r.empty()) return r;
+  // NaN fails every comparison, so the tests below are written to catch it.
+  if (!(r[0] > 0.0f) || !std::isfinite(r[0])) r[0] = 0.1f;
+  for (size_t i = 1; i < r.size(); ++i) {
+    if (r[i] > r[i - 1] && std::isfinite(r[i])) continue;
+    float v = r[0] + r[i - 1];
+    // Far up the float range the step can vanish in rounding.
+    if (!(v > r[i - 1])) v = std::nextafter(r[i - 1], std::numeric_limits<float>::infinity());
+    r[i] = v;
+  }
+  return r;
 }

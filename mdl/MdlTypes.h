@@ -79,6 +79,10 @@ public:
   // Makes the first `count` entries ascending again after a member was
   // added: a value below its predecessor becomes interval 0 + predecessor.
   void Repair(int count);
+  // The first `count` entries as the game accepts them: positive and
+  // strictly increasing. A first entry that is not positive becomes 0.1;
+  // any later one not above its predecessor becomes interval 0 + predecessor.
+  std::vector<float> Ascending(int count) const;
   const std::vector<float>& Items() const { return Items_; }
 
 private:

@@ -107,6 +107,34 @@ TEST(MdlFilerTest, SavedGamePartIsWhatTheGameReads) {
   EXPECT_EQ(GetI32LE(&bytes[84 + 36]), 32);
 }
 
+TEST(MdlFilerTest, TimedSkinGroupsAreSavedWithClimbingIntervalsAndLoadedAsTheyAre) {
+  TMDL m;
+  MakeTwoBoxes(m, 1);
+  TMDLBitmapGroup& g = m.Skins->Group(0);
+  g.GroupType = 1;
+  g.SetInterval(0, 0.25f);
+  g.SetInterval(1, 0.25f);
+  g.SetCount(3);
+  g.SetInterval(2, 0.1f);
+  m.Skins->RebuildIndex();
+  const auto bytes = SaveBytes(m, false);
+  // Group type, count, then the intervals, after the header.
+  ASSERT_EQ(GetI32LE(&bytes[84]), 1);
+  ASSERT_EQ(GetI32LE(&bytes[88]), 3);
+  EXPECT_FLOAT_EQ(GetF32LE(&bytes[92]), 0.25f);
+  EXPECT_FLOAT_EQ(GetF32LE(&bytes[96]), 0.5f);
+  EXPECT_FLOAT_EQ(GetF32LE(&bytes[100]), 0.75f);
+  // What a file holds is loaded unchanged, even when the game would refuse it.
+  auto odd = bytes;
+  PutF32LE(&odd[96], 0.0f);
+  PutF32LE(&odd[100], -2.0f);
+  TMDL r;
+  LoadBytes(r, odd);
+  ASSERT_EQ(r.Skins->Count(), 3);
+  EXPECT_FLOAT_EQ(r.Skins->Group(0).Interval(1), 0.0f);
+  EXPECT_FLOAT_EQ(r.Skins->Group(0).Interval(2), -2.0f);
+}
+
 TEST(MdlFilerTest, RoundTripWithoutExtensionKeepsWhatTheGameFormatHolds) {
   TMDL m;
   MakeTwoBoxes(m, 3);

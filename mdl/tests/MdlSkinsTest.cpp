@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
+#include <vector>
 #include <utility>
 
 #include "mdl/Mdl.h"
@@ -140,4 +142,90 @@ TEST(MdlSkinsTest, SetSizeClearsThePictureWhetherOrNotTheSizeChanges) {
     s.RecountColors();
     EXPECT_EQ(s.ColorCount()[200], w * h);
   }
+}
+
+namespace {
+
+// Skins 0 and 1 as single skins, then a timed group of two (flat 2 and 3)
+// with intervals 0.25 and 0.5.
+void MakeTimedGroup(TMDL& m) {
+  MakeSkins(m, 3);
+  TMDLBitmapGroup& g = m.Skins->Group(2);
+  g.GroupType = 1;
+  g.SetInterval(0, 0.25f);
+  m.Skins->InsertSkin(2);
+  g.SetInterval(0, 0.25f);
+  g.SetInterval(1, 0.5f);
+}
+
+std::vector<float> GroupIntervals(TMDLBitmapGroup& g) {
+  std::vector<float> r;
+  for (int i = 0; i < g.Count(); ++i) r.push_back(g.Interval(i));
+  return r;
+}
+
+}  // namespace
+
+TEST(MdlSkinsTest, EveryWayIntoATimedGroupKeepsItsIntervalsClimbing) {
+  const struct {
+    const char* what;
+    void (*act)(TMDL&);
+  } cases[] = {
+      {"insert", [](TMDL& m) { m.Skins->InsertSkin(3); }},
+      {"duplicate", [](TMDL& m) { m.Skins->DuplicateSkin(0, 3); }},
+      {"move in from before", [](TMDL& m) { m.Skins->MoveSkin(0, 3); }},
+      {"move in from after", [](TMDL& m) {
+         m.Skins->InsertSkin(4);
+         m.Skins->MoveSkin(4, 2);
+       }},
+      {"grow", [](TMDL& m) { m.Skins->Group(m.Skins->IndexEntry(2).Group).SetCount(3); }},
+  };
+  for (const auto& c : cases) {
+    TMDL m;
+    MakeTimedGroup(m);
+    c.act(m);
+    TMDLBitmapGroup& g = m.Skins->Group(m.Skins->IndexEntry(2).Group);
+    ASSERT_EQ(g.Count(), 3) << c.what;
+    EXPECT_EQ(GroupIntervals(g), (std::vector<float>{0.25f, 0.5f, 0.75f})) << c.what;
+  }
+}
+
+TEST(MdlSkinsTest, NewMembersOfAGroupAreCalledNewSkin) {
+  TMDL m;
+  MakeTimedGroup(m);
+  EXPECT_EQ(m.Skins->Skin(2).Name, "new skin");  // inserted into the group
+  TMDLBitmapGroup& g = m.Skins->Group(2);
+  g.SetCount(4);
+  EXPECT_EQ(g.Bitmap(2).Name, "new skin");
+  EXPECT_EQ(g.Bitmap(3).Name, "new skin");
+}
+
+TEST(MdlSkinsTest, SavedIntervalsArePositiveAndStrictlyIncreasing) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const struct {
+    std::vector<float> held, saved;
+  } cases[] = {
+      {{0.25f, 0.5f, 0.75f}, {0.25f, 0.5f, 0.75f}},  // already sound: kept
+      {{0.25f, 0.5f, 0.0f}, {0.25f, 0.5f, 0.75f}},
+      {{0.2f, 0.2f, 0.1f}, {0.2f, 0.4f, 0.6f}},  // equal is not enough
+      {{0.0f, 0.0f}, {0.1f, 0.2f}},
+      {{-1.0f, 0.5f}, {0.1f, 0.5f}},
+      {{nan, nan, 3.0f}, {0.1f, 0.2f, 3.0f}},
+      {{0.5f, inf}, {0.5f, 1.0f}},
+  };
+  for (const auto& c : cases) {
+    TIntervals iv;
+    for (size_t i = 0; i < c.held.size(); ++i) iv.Set(static_cast<int>(i), c.held[i]);
+    const std::vector<float> out = iv.Ascending(static_cast<int>(c.held.size()));
+    ASSERT_EQ(out.size(), c.saved.size());
+    for (size_t i = 0; i < out.size(); ++i) EXPECT_FLOAT_EQ(out[i], c.saved[i]) << c.held[0] << " entry " << i;
+  }
+  // Far up the range a step of interval 0 vanishes in rounding: still above.
+  TIntervals big;
+  big.Set(0, 1e-3f);
+  big.Set(1, 3e30f);
+  big.Set(2, 3e30f);
+  const std::vector<float> out = big.Ascending(3);
+  EXPECT_GT(out[2], out[1]);
 }
