@@ -32,17 +32,10 @@ protected:
   TProgressForm Form{&Parent};
 };
 
-TEST_F(ProgressFormTest, IsAToolWindowCaptionedLoadingAndHiddenUntilStart) {
+TEST_F(ProgressFormTest, MainAndDetailStepsGoToTheirOwnLines) {
   EXPECT_EQ(Form.windowTitle(), "Loading...");
   EXPECT_TRUE(Form.windowFlags() & Qt::Tool);
-  EXPECT_EQ(Form.parentWidget(), &Parent);
   EXPECT_FALSE(Form.isVisible());
-  EXPECT_EQ(Form.MainBar()->minimum(), 0);
-  EXPECT_EQ(Form.MainBar()->maximum(), 100);
-  EXPECT_EQ(Form.DetailBar()->maximum(), 100);
-}
-
-TEST_F(ProgressFormTest, MainAndDetailStepsGoToTheirOwnLines) {
   TProgressor& p = Progressor();
   p.Start(0, "Loading model.mdl");
   EXPECT_TRUE(Form.isVisible());
@@ -130,14 +123,6 @@ TEST_F(ProgressFormTest, PendingEventsRunDuringTheOperation) {
   p.SetPosition(50);
   EXPECT_EQ(ran, 2);
   p.Finish();
-}
-
-TEST_F(ProgressFormTest, DisabledObserverLeavesTheWindowAlone) {
-  Form.Observer().Enabled = false;
-  Progressor().Start(0, "Quiet");
-  EXPECT_FALSE(Form.isVisible());
-  EXPECT_EQ(Lines(), "|0||0");
-  Progressor().Finish();
 }
 
 }  // namespace
