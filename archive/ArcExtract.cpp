@@ -10,6 +10,7 @@
 #include <set>
 
 #include "core/Format.h"
+#include "core/SafeSave.h"
 #include "core/Streams.h"
 
 namespace {
@@ -62,11 +63,18 @@ const char* SplitSafe(const std::string& name, std::vector<std::string>& parts) 
   throw EArchiveError(Format("Refused to extract \"%s\": %s", row.StoredName.c_str(), why));
 }
 
-void WriteAll(int fd, const uint8_t* p, int64_t n) {
+// A refused write, named after the file being saved when there is one.
+[[noreturn]] void WriteFailed(const TSafeFile* file, int err) {
+  if (file) file->Fail(err);
+  throw EWriteError(Format("Stream write error. %s", err ? std::strerror(err) : "Nothing written"));
+}
+
+void WriteAll(int fd, const uint8_t* p, int64_t n, const TSafeFile* file) {
   while (n > 0) {
     ssize_t w = ::write(fd, p, static_cast<size_t>(n));
     if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) throw EWriteError(Format("Stream write error. %s", w < 0 ? std::strerror(errno) : "Nothing written"));
+    if (w < 0) WriteFailed(file, errno);
+    if (w == 0) WriteFailed(file, file ? ENOSPC : 0);
     p += w;
     n -= w;
   }
@@ -116,7 +124,9 @@ TMemberSpan MemberSpan(const TArchiveEntryRow& row, int64_t archiveSize) {
   return span;
 }
 
-void CopyArchiveBytes(int inFd, int64_t offset, int64_t size, int outFd) {
+namespace {
+
+void CopyBytes(int inFd, int64_t offset, int64_t size, int outFd, const TSafeFile* file) {
   off_t in = static_cast<off_t>(offset);
   int64_t left = size;
   // In-kernel copy first; pipes, terminals and some file systems refuse it,
@@ -132,7 +142,7 @@ void CopyArchiveBytes(int inFd, int64_t offset, int64_t size, int outFd) {
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF ||
         errno == ETXTBSY || errno == EPERM)
       break;
-    throw EWriteError(Format("Stream write error. %s", std::strerror(errno)));
+    WriteFailed(file, errno);
   }
   if (left == 0) return;
   std::vector<uint8_t> buf(static_cast<size_t>(std::min(left, CopyBlock)));
@@ -141,11 +151,15 @@ void CopyArchiveBytes(int inFd, int64_t offset, int64_t size, int outFd) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw EReadError(Format("Stream read error. %s", std::strerror(errno)));
     if (n == 0) EndedEarly();
-    WriteAll(outFd, buf.data(), n);
+    WriteAll(outFd, buf.data(), n, file);
     in += n;
     left -= n;
   }
 }
+
+}  // namespace
+
+void CopyArchiveBytes(int inFd, int64_t offset, int64_t size, int outFd) { CopyBytes(inFd, offset, size, outFd, nullptr); }
 
 std::vector<uint8_t> ReadArchiveMember(const std::string& archiveName, const TArchiveEntryRow& row) {
   TFileStream archive(archiveName, fmOpenRead);
@@ -166,8 +180,13 @@ std::vector<uint8_t> ReadArchiveMember(const std::string& archiveName, const TAr
 void ExportArchiveMember(const std::string& archiveName, const TArchiveEntryRow& row, const std::string& targetFile) {
   TFileStream archive(archiveName, fmOpenRead);
   TMemberSpan span = MemberSpan(row, archive.Size());
-  TFileStream out(targetFile, fmCreate);
-  CopyArchiveBytes(archive.Handle(), span.Offset, span.Size, out.Handle());
+  struct stat archiveStat, st;
+  if (::fstat(archive.Handle(), &archiveStat) == 0 && ::stat(targetFile.c_str(), &st) == 0 &&
+      st.st_dev == archiveStat.st_dev && st.st_ino == archiveStat.st_ino)
+    throw EArchiveError(Format("Cannot export \"%s\" over the archive itself", row.StoredName.c_str()));
+  TSafeFile out(targetFile);
+  CopyBytes(archive.Handle(), span.Offset, span.Size, out.Handle(), &out);
+  out.Commit();
 }
 
 std::string ExportFileName(const TArchiveEntryRow& row) { return TargetFileName(row); }
@@ -219,18 +238,14 @@ TExtractResult ExtractArchiveMembers(const std::string& archiveName, const std::
     const std::string target = base + rel;
     try {
       ForceDirectories(target.substr(0, target.find_last_of('/')), made);
-      // Creating the target truncates it: never let that hit the archive.
+      // Saving over the archive would replace it with one of its members.
       struct stat st;
       if (::stat(target.c_str(), &st) == 0 && st.st_dev == archiveStat.st_dev && st.st_ino == archiveStat.st_ino)
         throw EArchiveError("Its target is the archive itself");
-      TFileStream out(target, fmCreate);
-      try {
-        CopyArchiveBytes(archive.Handle(), span.Offset, span.Size, out.Handle());
-      } catch (...) {
-        // A half-written file is worse than none.
-        ::unlink(target.c_str());
-        throw;
-      }
+      // A failed copy leaves whatever was there before, never a partial file.
+      TSafeFile out(target);
+      CopyBytes(archive.Handle(), span.Offset, span.Size, out.Handle(), &out);
+      out.Commit();
       result.Extracted++;
       result.Bytes += span.Size;
       result.Written.push_back(target);

@@ -269,7 +269,23 @@ int64_t TBufferedFilter::Seek(int64_t offset, int origin) {
 }
 
 void TBufferedFilter::SetStream(TStream* stream) {
-  if (Stream_) Flush();
+  if (Stream_) {
+    try {
+      Flush();
+    } catch (...) {
+      // The old stream is let go all the same: a caller unwinding from the
+      // failure may destroy it next, and a filter still pointing at it
+      // would write into freed memory when it is itself destroyed. The
+      // bytes it refused are lost; the error says so.
+      Modified_ = false;
+      TFilter::SetStream(nullptr);
+      Position_ = 0;
+      Size_ = 0;
+      StreamPos_ = 0;
+      ResetBuffer();
+      throw;
+    }
+  }
   TFilter::SetStream(stream);
   Modified_ = false;
   if (stream) {

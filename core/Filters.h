@@ -171,6 +171,8 @@ public:
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, int origin) override;
   int64_t Size() override { return Size_; }
+  // Flushes, then attaches `stream`. When the flush fails the old stream is
+  // detached anyway (nothing attached) before the error is raised.
   void SetStream(TStream* stream) override;
 
   // Reads the rest of the window from the inner stream, as far as the data goes.

@@ -16,6 +16,7 @@
 #include <unordered_set>
 
 #include "core/Format.h"
+#include "core/SafeSave.h"
 
 namespace {
 
@@ -96,22 +97,6 @@ bool ParseFloat(std::string_view s, double& out) {
 
 std::string ErrorText(int err) { return std::strerror(err); }
 
-// The permission bits a newly created file gets from this process.
-mode_t NewFileMode() {
-  mode_t mask = 022;
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) {
-      unsigned v = 0;
-      std::string_view rest = Trim(std::string_view(line).substr(6));
-      if (std::from_chars(rest.data(), rest.data() + rest.size(), v, 8).ec == std::errc()) mask = v & 0777;
-      break;
-    }
-  }
-  return 0666 & ~mask;
-}
-
 // Reads the whole file; false when it does not exist.
 bool ReadWholeFile(const std::string& fileName, std::string& text) {
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
@@ -137,69 +122,19 @@ bool ReadWholeFile(const std::string& fileName, std::string& text) {
   return true;
 }
 
-// Writes the text to a temporary file beside the target and renames it over
-// the target; the target is either the old file or the complete new one.
+// Writes the text whole or not at all, creating the file's folder first
+// (the settings folder need not exist on a fresh system).
 void WriteFileAtomically(const std::string& fileName, const std::string& text) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  fs::path target(fileName);
-  // Replace the file a link points to, not the link.
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    fs::path resolved = fs::canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  if (!fs::is_directory(folder, ec)) {
+  fs::path folder = fs::path(fileName).parent_path();
+  if (!folder.empty() && !fs::is_directory(folder, ec)) {
     fs::create_directories(folder, ec);
     if (ec)
       throw EFCreateError(
           Format("Cannot create folder \"%s\". %s", folder.string().c_str(), ec.message().c_str()));
   }
-
-  std::string temp = (folder / ".tessel-ini-XXXXXX").string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0)
-    throw EFCreateError(Format("Cannot create file \"%s\". %s", fileName.c_str(), ErrorText(errno).c_str()));
-
-  auto fail = [&](int err) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throw EWriteError(Format("Cannot write to file \"%s\". %s", fileName.c_str(), ErrorText(err).c_str()));
-  };
-
-  struct stat st;
-  const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
-  ::fchmod(fd, mode);
-
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0) fail(errno);
-  if (::close(fd) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    throw EWriteError(Format("Cannot write to file \"%s\". %s", fileName.c_str(), ErrorText(err).c_str()));
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    throw EWriteError(Format("Cannot write to file \"%s\". %s", fileName.c_str(), ErrorText(err).c_str()));
-  }
-  // Make the rename itself durable; a failure here loses nothing already written.
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
+  SafeSaveBytes(fileName, text);
 }
 
 }  // namespace

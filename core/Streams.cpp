@@ -11,6 +11,7 @@
 #include "core/ByteReader.h"
 #include "core/Endian.h"
 #include "core/Format.h"
+#include "core/SafeSave.h"
 
 // ---- TStream ---------------------------------------------------------------
 
@@ -157,8 +158,7 @@ void TCustomMemoryStream::SaveToStream(TStream& stream) {
 }
 
 void TCustomMemoryStream::SaveToFile(const std::string& fileName) {
-  TFileStream f(fileName, fmCreate);
-  SaveToStream(f);
+  SafeSave(fileName, [&](TStream& f) { SaveToStream(f); });
 }
 
 // ---- TMemoryStream -----------------------------------------------------------

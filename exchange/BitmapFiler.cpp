@@ -1,6 +1,8 @@
 #include "exchange/BitmapFiler.h"
 
+
 #include "core/Format.h"
+#include "core/SafeSave.h"
 #include "core/Streams.h"
 #include "exchange/BmpFormat.h"
 #include "exchange/PcxFormat.h"
@@ -53,8 +55,12 @@ void TBitmapFiler::ImportFromFile(const std::string& fileName) {
 }
 
 void TBitmapFiler::ExportToFile(const std::string& fileName) {
-  TFileStream stream(fileName, fmCreate);
-  if (TBmpImpExpFormat* format = Formats_.Find(ExtractFileExt(fileName))) format->Export(stream, *this);
+  // Without a format the file is left empty; a failed export leaves the
+  // old file, or none.
+  TBmpImpExpFormat* format = Formats_.Find(ExtractFileExt(fileName));
+  SafeSave(fileName, [&](TStream& stream) {
+    if (format) format->Export(stream, *this);
+  });
 }
 
 void RegisterBitmapFormats(TBitmapFiler& filer) {

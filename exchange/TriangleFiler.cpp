@@ -1,7 +1,9 @@
 #include "exchange/TriangleFiler.h"
 
+
 #include "core/Format.h"
 #include "core/Progress.h"
+#include "core/SafeSave.h"
 #include "core/Streams.h"
 #include "exchange/3dsFormat.h"
 #include "exchange/CadFormat.h"
@@ -57,8 +59,12 @@ void TTriangleFiler::ImportFromFile(const std::string& fileName) {
 }
 
 void TTriangleFiler::ExportToFile(const std::string& fileName) {
-  TFileStream stream(fileName, fmCreate);
-  if (TTriImpExpFormat* format = Formats_.Find(ExtractFileExt(fileName))) format->Export(stream, *this);
+  // Without a format the file is left empty; a failed export leaves the
+  // old file, or none.
+  TTriImpExpFormat* format = Formats_.Find(ExtractFileExt(fileName));
+  SafeSave(fileName, [&](TStream& stream) {
+    if (format) format->Export(stream, *this);
+  });
 }
 
 void RegisterTriangleFormats(TTriangleFiler& filer) {

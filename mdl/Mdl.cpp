@@ -8,6 +8,7 @@
 
 #include "core/Format.h"
 #include "core/Progress.h"
+#include "core/SafeSave.h"
 
 TMDL::TMDL()
     : Skins(std::make_unique<TMDLBitmapList>(this)),
@@ -177,21 +178,6 @@ void TMDL::LoadFromFile(const std::string& name) {
 }
 
 void TMDL::SaveToFile(const std::string& name, bool withExtension) {
-  // A temporary file in the target's folder, so the final rename stays on
-  // one file system and replaces the old file in one step.
-  static std::atomic<unsigned> counter{0};
-  const std::string temp = Format("%s.%d.%u.tmp", name.c_str(), static_cast<int>(getpid()), counter++);
-  try {
-    {
-      TFileStream stream(temp, fmCreate);
-      SaveToStream(stream, withExtension);
-      if (fsync(stream.Handle()) != 0) throw EWriteError(Format("Cannot write %s", temp.c_str()));
-    }
-    if (std::rename(temp.c_str(), name.c_str()) != 0)
-      throw EFCreateError(Format("Cannot create file \"%s\"", name.c_str()));
-  } catch (...) {
-    std::remove(temp.c_str());
-    throw;
-  }
+  SafeSave(name, [&](TStream& stream) { SaveToStream(stream, withExtension); });
   FileName = ExpandedFileName(name);
 }

@@ -5,6 +5,7 @@
 
 #include "core/Endian.h"
 #include "core/Format.h"
+#include "core/SafeSave.h"
 #include "raster/WinGCanvas.h"
 
 // ---- TBitmapInfoHeader -------------------------------------------------------
@@ -263,8 +264,7 @@ void TWinGBitmap::LoadFromFile(const std::string& fileName) {
 }
 
 void TWinGBitmap::SaveToFile(const std::string& fileName) const {
-  TFileStream f(fileName, fmCreate);
-  SaveToStream(f);
+  SafeSave(fileName, [&](TStream& f) { SaveToStream(f); });
 }
 
 // ---- stretched copy ------------------------------------------------------------

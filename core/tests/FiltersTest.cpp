@@ -357,6 +357,28 @@ TEST(BufferedFilter, FailedFlushRaisesAndKeepsTheBytes) {
   EXPECT_EQ(full.Bytes(), (std::vector<uint8_t>{1, 2, 3, 4, 1, 2, 3}));
 }
 
+TEST(BufferedFilter, AFailedFlushWhenReplacingTheStreamStillLetsItGo) {
+  // A failed save unwinds past the stream it wrote to while the filter
+  // lives on: the filter must not keep pointing at that stream.
+  TBufferedFilter f(nullptr, 8);
+  {
+    TFullStream full(2);
+    f.SetStream(&full);
+    const uint8_t bytes[4] = {1, 2, 3, 4};
+    f.WriteBuffer(bytes, 4);
+    EXPECT_EQ(ExpectStreamError([&] { f.SetStream(nullptr); }), "Unable to flush buffer.");
+    EXPECT_EQ(f.Stream(), nullptr);
+    EXPECT_FALSE(f.Modified());
+    EXPECT_EQ(f.Size(), 0);
+  }
+  // The same filter then serves another stream with none of the lost bytes.
+  TMemoryStream next;
+  f.SetStream(&next);
+  WriteU8(f, 9);
+  f.SetStream(nullptr);
+  EXPECT_EQ(next.Bytes(), (std::vector<uint8_t>{9}));
+}
+
 TEST(BufferedFilter, DestroyingWithAFailingFlushDoesNotThrow) {
   TFullStream full(0);
   EXPECT_NO_THROW({

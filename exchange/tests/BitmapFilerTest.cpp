@@ -91,8 +91,9 @@ TEST(BitmapFiler, UnknownExtensionsAndRefusedExports) {
   EXPECT_EQ(std::filesystem::file_size(dir.File("skin.gif")), 0u);
   filer.ImportFromFile(dir.File("skin.gif"));
   EXPECT_EQ(filer.Bitmap().GetWidth(), 4);
-  // PCX is read only.
+  // PCX is read only: refused, and no file made.
   EXPECT_EQ(ErrorOf([&] { filer.ExportToFile(dir.File("skin.pcx")); }), "Export not supported");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("skin.pcx")));
   EXPECT_THROW(filer.ImportFromFile(dir.File("absent.bmp")), EFOpenError);
 }
 

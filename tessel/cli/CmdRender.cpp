@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Format.h"
+#include "core/SafeSave.h"
 #include "core/Streams.h"
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
@@ -205,13 +206,7 @@ void WritePicture(const TWinGBitmap& picture, int w, int h, const std::string& f
   TMemoryStream bytes;
   out.SaveToStream(bytes);
   const std::vector<uint8_t> data = bytes.Bytes();
-  try {
-    TFileStream file(fileName, fmCreate);
-    file.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-  } catch (...) {
-    std::remove(fileName.c_str());  // no half-written picture left behind
-    throw;
-  }
+  SafeSaveBytes(fileName, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 int RunRender(const std::vector<std::string>& args) {
