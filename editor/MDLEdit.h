@@ -19,6 +19,13 @@
 #include "editor/BitSet.h"
 #include "mdl/Mdl.h"
 
+// What a batch of frame imports brought in: the frames read, and how many
+// of them had a triangle count other than the model's.
+struct TFrameImportCount {
+  int Frames = 0;
+  int Mismatched = 0;
+};
+
 class TMDLEditor;
 class TPivot;
 
@@ -287,16 +294,18 @@ public:
   // ---- frame import and scene lists (editor/SceneList.cpp) ---------------------
   // Geometry files become new frames in front of the current scene's first
   // frame, in list order, each named after its file (up to the first ".").
+  // A batch raises the triangle-count mismatch notice once, with the count.
   void ImportFrame(const std::string& fileName);
-  void ImportFrames(const std::vector<std::string>& fileNames);
+  TFrameImportCount ImportFrames(const std::vector<std::string>& fileNames);
   // Writes the absolute current frame as geometry (format by extension).
   void ExportFrame(const std::string& fileName);
   // Writes the list file and one geometry file per frame beside it, named
   // after the list and the frame's flat number with `extension` (".DXF").
   void SaveScenes(const std::string& listFile, bool allScenes, const std::string& extension);
   // Appends the scenes a list file names; the geometry files are looked up
-  // beside the list.
-  void LoadScenes(const std::string& listFile);
+  // beside the list. Frames whose triangle count is not the model's come in
+  // as copies of the first frame; the count tells how many.
+  TFrameImportCount LoadScenes(const std::string& listFile);
   // One line per frame of the current scene: its duration, "%8.2f" with "."
   // whatever the locale. Fills and returns DurationList.
   const std::vector<std::string>& GetSceneDurations();

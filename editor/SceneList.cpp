@@ -151,8 +151,9 @@ bool ParseDuration(const std::string& line, double& out) {
 
 void TMDLEditor::ImportFrame(const std::string& fileName) { ImportFrames({fileName}); }
 
-void TMDLEditor::ImportFrames(const std::vector<std::string>& fileNames) {
-  if (!IsValid()) return;
+TFrameImportCount TMDLEditor::ImportFrames(const std::vector<std::string>& fileNames) {
+  TFrameImportCount result;
+  if (!IsValid()) return result;
   TMDLFrameList& frames = *Model->Frames;
   const int oldFrame = CurrentFrame;
   Blocked = true;
@@ -166,7 +167,7 @@ void TMDLEditor::ImportFrames(const std::vector<std::string>& fileNames) {
       auto frame = std::make_unique<TMDLFrame>(Model.get());
       frame->Assign(scene.Frame(0));
       frame->SetName(kLoadingName);
-      frame->ImportFrame(fileNames[i]);
+      if (!frame->ImportFrame(fileNames[i], false)) ++result.Mismatched;
       frame->SetName(LowerCase(FileBaseName(fileNames[i])));
       scene.Insert(0, std::move(frame));
       frames.RebuildIndex();
@@ -187,7 +188,11 @@ void TMDLEditor::ImportFrames(const std::vector<std::string>& fileNames) {
   Blocked = false;
   SetModified(true);
   Broadcast(&TMDLObserver::OnSceneCountChange);
+  result.Frames = inserted;
+  // One notice for the batch, not a box per frame.
+  NotifyFrameMismatches(result.Mismatched, inserted);
   if (failure) std::rethrow_exception(failure);
+  return result;
 }
 
 void TMDLEditor::ExportFrame(const std::string& fileName) {
@@ -230,8 +235,9 @@ void TMDLEditor::SaveScenes(const std::string& listFile, bool allScenes, const s
   list.UpdateFile();
 }
 
-void TMDLEditor::LoadScenes(const std::string& listFile) {
-  if (!IsValid()) return;
+TFrameImportCount TMDLEditor::LoadScenes(const std::string& listFile) {
+  TFrameImportCount result;
+  if (!IsValid()) return result;
   // A missing list would read as an empty one and import nothing silently.
   if (!FileExists(listFile))
     throw EFOpenError(Format("Cannot open file \"%s\". No such file", listFile.c_str()));
@@ -263,7 +269,8 @@ void TMDLEditor::LoadScenes(const std::string& listFile) {
         auto frame = std::make_unique<TMDLFrame>(Model.get());
         frame->Assign(frames.Frame(0));
         frame->SetName(kLoadingName);
-        frame->ImportFrame(folder + file);
+        if (!frame->ImportFrame(folder + file, false)) ++result.Mismatched;
+        ++result.Frames;
         frame->SetName(LowerCase(name + std::to_string(j + 1)));
         scene.Add(std::move(frame));
       }
@@ -283,6 +290,8 @@ void TMDLEditor::LoadScenes(const std::string& listFile) {
   Blocked = false;
   SetModified(true);
   Broadcast(&TMDLObserver::OnSceneCountChange);
+  NotifyFrameMismatches(result.Mismatched, result.Frames);
+  return result;
 }
 
 // ---- durations ------------------------------------------------------------------------

@@ -153,8 +153,11 @@ public:
 
   // Geometry exchange (mdl/MdlMerge.cpp). ImportFrame fills this frame from
   // a triangle file and tells whether the positions changed; a frame named
-  // "base" rebuilds the mesh from the file instead (ImportBase).
-  bool ImportFrame(const std::string& fileName);
+  // "base" rebuilds the mesh from the file instead (ImportBase). A file
+  // whose triangle count is not the model's changes nothing and raises the
+  // mismatch notice, unless `notify` is false (a batch reports its
+  // mismatches once, through NotifyFrameMismatches).
+  bool ImportFrame(const std::string& fileName, bool notify = true);
   void ImportBase();
   void ExportFrame(const std::string& fileName);
   // Projects this frame sideways onto the skin: front view on the left
@@ -301,3 +304,7 @@ private:
   std::vector<TFlatEntry> Index_;
   std::vector<std::unique_ptr<TMDLFrameGroup>> Scenes_;
 };
+
+// The mismatch notice for a batch of frame imports: once, with the count
+// ("3 of 5 frames: ..."), or not at all when every frame matched.
+void NotifyFrameMismatches(int mismatched, int total);

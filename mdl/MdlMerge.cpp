@@ -207,7 +207,19 @@ void TMDL::Merge(const std::string& fileName) {
 
 // ---- frame import and export -------------------------------------------------------------
 
-bool TMDLFrame::ImportFrame(const std::string& fileName) {
+namespace {
+constexpr const char* kMismatchText =
+    "Number of triangles in imported frame does not match the number of triangles in the model";
+}
+
+void NotifyFrameMismatches(int mismatched, int total) {
+  if (mismatched <= 0) return;
+  const std::string text =
+      total == 1 ? std::string(kMismatchText) : Format("%d of %d frames: %s", mismatched, total, kMismatchText);
+  Prompts().Information(text, kImportCaption);
+}
+
+bool TMDLFrame::ImportFrame(const std::string& fileName, bool notify) {
   TProgressor& progress = Progressor();
   TProgressScope scope(0, "Importing...");
   progress.SetDescription("Loading Triangles...");
@@ -231,10 +243,8 @@ bool TMDLFrame::ImportFrame(const std::string& fileName) {
           if (t.Vertex[c] >= 0 && t.Vertex[c] < n) Put(t.Vertex[c], TFrameVertex{s[c][0], s[c][1], s[c][2], 0});
       }
       result = true;
-    } else {
-      Prompts().Information(
-          "Number of triangles in imported frame does not match the number of triangles in the model",
-          kImportCaption);
+    } else if (notify) {
+      NotifyFrameMismatches(1, 1);
     }
     ComputeBoundingBox();
     CalculateNormals();

@@ -392,6 +392,38 @@ TEST_F(SceneListTest, AFailingFileKeepsTheFramesAlreadyImported) {
   EXPECT_FALSE(Editor->Blocked);
 }
 
+TEST_F(SceneListTest, FramesOfAnotherTriangleCountAreCountedAndNoticedOncePerBatch) {
+  const std::string mismatch =
+      "Number of triangles in imported frame does not match the number of triangles in the model";
+  Open();
+  const std::string before = FrameFile(0, "before.dxf");
+  M().Triangles->Add(M().Triangles->Get(0));  // the model now has one triangle more than that file
+  const std::string after = FrameFile(1, "after.dxf");
+
+  TFrameImportCount got = Editor->ImportFrames({before, after, before});
+  EXPECT_EQ(got.Frames, 3);
+  EXPECT_EQ(got.Mismatched, 2);
+  EXPECT_EQ(Prompts.Notices, std::vector<std::string>{"2 of 3 frames: " + mismatch});
+
+  WriteFile(Path("mix.frs"), "[Scenes]\ncount=2\n0=odd\n1=even\n[odd]\ncount=2\n0=before.dxf\n1=after.dxf\n"
+                             "[even]\ncount=1\n0=before.dxf\n");
+  Prompts.Notices.clear();
+  got = Editor->LoadScenes(Path("mix.frs"));
+  EXPECT_EQ(got.Frames, 3);
+  EXPECT_EQ(got.Mismatched, 2);
+  EXPECT_EQ(Prompts.Notices, std::vector<std::string>{"2 of 3 frames: " + mismatch});
+
+  // One frame alone gets the notice as it always read; matching frames none.
+  Prompts.Notices.clear();
+  Editor->ImportFrame(before);
+  EXPECT_EQ(Prompts.Notices, std::vector<std::string>{mismatch});
+  Prompts.Notices.clear();
+  got = Editor->ImportFrames({after, after});
+  EXPECT_EQ(got.Frames, 2);
+  EXPECT_EQ(got.Mismatched, 0);
+  EXPECT_TRUE(Prompts.Notices.empty());
+}
+
 TEST_F(SceneListTest, ExportFrameWritesTheAbsoluteCurrentFrame) {
   Open();
   Editor->GotoSceneFrame(2, 1);

@@ -28,10 +28,18 @@ int RunImportScenes(const std::vector<std::string>& args) {
   TMDLFrameList& frames = *editor.Model->Frames;
   const int scenes = frames.SceneCount(), count = frames.Count();
   // A frame that fails stops the import with an error; nothing is saved.
-  editor.LoadScenes(list);
+  const TFrameImportCount got = editor.LoadScenes(list);
+  const int matched = got.Frames - got.Mismatched;
+  if (got.Mismatched > 0) {
+    // Saving would give the model copies of one frame in their place.
+    std::fprintf(stderr, "tessel: %d of %d frames from %s match the model's %d triangles; nothing saved\n", matched,
+                 got.Frames, list.c_str(), editor.Model->Triangles->Count());
+    return 1;
+  }
   editor.SaveToFile(p.Output, true);
-  std::printf("imported %d scenes (%d frames) from %s; saved %s\n", frames.SceneCount() - scenes,
-              frames.Count() - count, list.c_str(), p.Output.c_str());
+  std::printf("imported %d scenes (%d frames) from %s; %d of %d frames match the model; saved %s\n",
+              frames.SceneCount() - scenes, frames.Count() - count, list.c_str(), matched, got.Frames,
+              p.Output.c_str());
   return 0;
 }
 

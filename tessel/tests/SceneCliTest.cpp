@@ -111,3 +111,38 @@ TEST_F(SceneCliTest, ABadListSavesNothing) {
   EXPECT_EQ(r.Status, 1);
   EXPECT_FALSE(fs::exists(P("out.mdl")));
 }
+
+TEST_F(SceneCliTest, FramesOfAnotherModelAreCountedAndNothingIsSaved) {
+  // A list exported from a model of one box (12 triangles) does not fit the
+  // two boxes (24 triangles).
+  TMDL other;
+  other.Clear();
+  other.Header->SkinWidth = 8;
+  other.Header->SkinHeight = 4;
+  other.Skins->InsertSkin(0);
+  testmodel::AddScene(other, "jump", 3);
+  testmodel::AddBox(other, 0, 0, 0, 1, 0.5f);
+  other.Objects->Reconstruct();
+  other.SaveToFile(P("one.mdl"), true);
+  TRun r = RunTessel("export-scenes " + Q("one.mdl") + " " + Q("set/jump.frs") + " --all");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+
+  r = RunTessel("import-scenes " + Q("boxes.mdl") + " " + Q("set/jump.frs") + " -o " + Q("out.mdl"));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("0 of 3 frames from " + P("set/jump.frs") + " match the model's 24 triangles; nothing saved"),
+            std::string::npos)
+      << r.Err;
+  // The notice comes once for the batch, not once per frame.
+  const std::string notice = "3 of 3 frames: Number of triangles in imported frame does not match";
+  EXPECT_NE(r.Err.find(notice), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Err.find(notice), r.Err.rfind(notice)) << r.Err;
+  EXPECT_EQ(r.Out.find("imported"), std::string::npos) << r.Out;
+  EXPECT_FALSE(fs::exists(P("out.mdl")));
+
+  // A list that fits says how many matched.
+  r = RunTessel("export-scenes " + Q("boxes.mdl") + " " + Q("set/own.frs") + " --all");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  r = RunTessel("import-scenes " + Q("boxes.mdl") + " " + Q("set/own.frs") + " -o " + Q("out.mdl"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Out.find("4 of 4 frames match the model"), std::string::npos) << r.Out;
+}
