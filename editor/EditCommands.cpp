@@ -454,7 +454,16 @@ int TMDLEditor::AddSkin() {
 void TMDLEditor::ImportSkin(const std::string& fileName) {
   if (!IsValid()) return;
   const int k = AddSkin();
-  Model->Skins->Skin(k).ImportPicture(fileName);
+  try {
+    Model->Skins->Skin(k).ImportPicture(fileName);
+  } catch (...) {
+    // A picture that cannot be read adds nothing: the blank skin made for
+    // it goes again before the error is reported.
+    Model->Skins->DeleteSkin(k);
+    SetCurrentSkin(std::min(k, Model->Skins->Count() - 1));
+    Broadcast(&TMDLObserver::OnSkinCountChange);
+    throw;
+  }
   SetGamma(Gamma);
   Broadcast(&TMDLObserver::OnSkinCountChange);
   SetModified(true);

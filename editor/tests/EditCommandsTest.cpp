@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <cmath>
 
 #include "editor/MDLEdit.h"
@@ -770,7 +772,14 @@ TEST_F(EditorTest, ImportSkinFromAPicture) {
   EXPECT_EQ(Log, (Events{"SkinCount", "Gamma", "SkinCount", "Modified(1)"}));
   ASSERT_EQ(m.Skins->Count(), 2);
   EXPECT_EQ(m.Skins->Skin(0).Pixel(5, 5), 105);
-  EXPECT_THROW(Editor->ImportSkin(Path("missing.bmp")), Exception);
+  // A picture that cannot be read adds no skin and leaves the current one.
+  Editor->SetCurrentSkin(1);
+  std::ofstream(Path("bad.bmp"), std::ios::binary) << "BM\x10garbage";
+  for (const char* bad : {"missing.bmp", "bad.bmp"}) {
+    EXPECT_THROW(Editor->ImportSkin(Path(bad)), Exception) << bad;
+    EXPECT_EQ(m.Skins->Count(), 2) << bad;
+    EXPECT_EQ(Editor->CurrentSkin, 1) << bad;
+  }
 }
 
 TEST_F(EditorTest, SkinSizeIsCappedAndWrittenToTheHeader) {
