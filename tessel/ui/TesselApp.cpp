@@ -118,8 +118,8 @@ int RunTesselWindows(int argc, char** argv) {
       };
       const QString out = options.Screenshot;
       QObject::connect(&viewer, &TModelViewer::startupFinished, &viewer, [&viewer, out, &status] {
-        // Let the window lay itself out and draw once more before the picture.
-        QTimer::singleShot(50, &viewer, [&viewer, out, &status] {
+        // Once the events the load queued have run, the window is drawn into the picture.
+        QTimer::singleShot(0, &viewer, [&viewer, out, &status] {
           const QPixmap shot = viewer.grab();
           if (shot.isNull() || !shot.save(out, "PNG")) {
             std::fprintf(stderr, "tessel: cannot write the picture %s\n", out.toLocal8Bit().constData());
