@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "archive/ArcExtract.h"
-#include "cairnbox/CmdSupport.h"
-#include "cairnbox/Commands.h"
+#include "cairnbox/cli/CmdSupport.h"
+#include "cairnbox/cli/Commands.h"
 #include "core/Streams.h"
 
 namespace {

@@ -10,8 +10,8 @@
 
 #include "archive/ArcExtract.h"
 #include "archive/HexDump.h"
-#include "cairnbox/CmdSupport.h"
-#include "cairnbox/Commands.h"
+#include "cairnbox/cli/CmdSupport.h"
+#include "cairnbox/cli/Commands.h"
 #include "core/Format.h"
 #include "core/Streams.h"
 

@@ -5,8 +5,8 @@
 #include <exception>
 
 #include "archive/ArcDirectory.h"
-#include "cairnbox/CmdSupport.h"
-#include "cairnbox/Commands.h"
+#include "cairnbox/cli/CmdSupport.h"
+#include "cairnbox/cli/Commands.h"
 #include "core/Format.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "cairnbox/CmdSupport.h"
+#include "cairnbox/cli/CmdSupport.h"
 
 #include <cstdio>
 
-#include "cairnbox/Commands.h"
+#include "cairnbox/cli/Commands.h"
 #include "core/Format.h"
 
 std::string Printable(const std::string& text) {
