@@ -6,6 +6,9 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QAbstractItemView>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -59,6 +62,15 @@ void TBrowseDirectoryDlg::ApplyOkButton() {
       if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) b->setEnabled(EnableOKButton_);
 }
 
+void TBrowseDirectoryDlg::Refresh() {
+  if (!Dialog_) return;
+  const QStringList chosen = Dialog_->selectedFiles();
+  const QString path = chosen.isEmpty() ? Dialog_->directory().absolutePath() : chosen.first();
+  if (path == LastSel_) return;
+  LastSel_ = path;
+  SelChanged(path);
+}
+
 void TBrowseDirectoryDlg::SelChanged(const QString& path) {
   if (OnSelChanged) OnSelChanged(this, path);
   // The dialog sets its own button state on the same change; ours comes after.
@@ -84,8 +96,16 @@ bool TBrowseDirectoryDlg::Execute() {
   if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
     grid->addWidget(status, grid->rowCount(), 0, 1, grid->columnCount());
   Status_ = status;
-  connect(&dialog, &QFileDialog::currentChanged, this, [this](const QString& p) { SelChanged(p); });
-  connect(&dialog, &QFileDialog::directoryEntered, this, [this](const QString& p) { SelChanged(p); });
+  // The highlighted folder changes through the views, the name field and
+  // the navigation; all lead to the one the dialog would give on OK.
+  LastSel_.clear();
+  auto refresh = [this] { Refresh(); };
+  connect(&dialog, &QFileDialog::currentChanged, this, refresh);
+  connect(&dialog, &QFileDialog::directoryEntered, this, refresh);
+  for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>())
+    if (view->selectionModel() && (view->objectName() == "listView" || view->objectName() == "treeView"))
+      connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, refresh);
+  if (auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit")) connect(edit, &QLineEdit::textChanged, this, refresh);
   if (Center) {
     dialog.adjustSize();
     if (QScreen* screen = parentWidget ? parentWidget->screen() : QApplication::primaryScreen()) {
@@ -94,6 +114,8 @@ bool TBrowseDirectoryDlg::Execute() {
     }
   }
   ApplyOkButton();
+  // The preset selection counts as the first change, as in the desktop's own browsers.
+  Refresh();
   if (OnCreate) OnCreate(this);
   const bool ok = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   const QString chosen = ok ? dialog.selectedFiles().first() : QString();

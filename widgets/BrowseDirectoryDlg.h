@@ -55,11 +55,14 @@ public:
   QFileDialog* Dialog() const { return Dialog_; }
 
 private:
+  // Fires SelChanged when the folder the dialog would give has changed.
+  void Refresh();
   void SelChanged(const QString& path);
   void ApplyOkButton();
 
   QString Selection_;
   QString StatusText_;
+  QString LastSel_;
   bool EnableOKButton_ = false;
   QPointer<QFileDialog> Dialog_;
   QPointer<QLabel> Status_;

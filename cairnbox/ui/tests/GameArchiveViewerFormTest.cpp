@@ -6,8 +6,10 @@
 
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -193,6 +195,161 @@ TEST_F(TFormFixture, RefusedAndMissingFilesLeaveTheListAlone) {
   EXPECT_EQ(Form->Model->rowCount(), 4);
   EXPECT_EQ(Form->windowTitle(), title);
   EXPECT_EQ(Form->MRUFileList->Items().first(), QString::fromStdString(Tmp / "gone.PAK"));
+}
+
+TEST_F(TFormFixture, ExportsOneMemberWithTheProposedName) {
+  const std::vector<uint8_t> data = FixtureBytes("IDPO model bytes");
+  Open(MakeArchive("e.pak", {{"progs/player.mdl", data}, {"maps/empty.bsp", {}}}));
+  QStringList asked;
+  QString answer = QString::fromStdString(Tmp / "player.mdl");
+  Form->AskExportFileName = [&](QWidget*, const QString& title, const QString& name, const QString& filter,
+                                const QString& ext) {
+    asked << title << name << filter << ext;
+    return answer;
+  };
+  Select({0});
+  Form->Extract1->trigger();
+  EXPECT_EQ(asked, QStringList({"Export File", "player.mdl", "Export File (*.mdl);;All Files (*)", "mdl"}));
+  EXPECT_EQ(ReadFixtureFile(Tmp / "player.mdl"), data);
+
+  // An existing file is overwritten; an empty member gives an empty file.
+  Select({1});
+  answer = QString::fromStdString(Tmp / "player.mdl");
+  Form->Extract1->trigger();
+  EXPECT_TRUE(ReadFixtureFile(Tmp / "player.mdl").empty());
+  EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+
+  // Cancelled: nothing written. Nothing selected: nothing asked.
+  answer.clear();
+  Form->Extract1->trigger();
+  Form->Lst->clearSelection();
+  asked.clear();
+  Form->Extract1->trigger();
+  EXPECT_TRUE(asked.isEmpty());
+}
+
+// Answers the folder browser once it shows: goes to `folder`, checks that OK
+// is enabled exactly for an existing folder, and confirms.
+void AnswerBrowser(TGameArchiveViewerForm& form, const QString& folder, bool& okWasEnabled, bool cancel = false) {
+  QTimer::singleShot(0, &form, [&form, folder, &okWasEnabled, cancel] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.BrowseDlg->Dialog() && form.BrowseDlg->Dialog()->isVisible(); }));
+    QFileDialog* dialog = form.BrowseDlg->Dialog();
+    auto* box = dialog->findChild<QDialogButtonBox*>();
+    QPushButton* ok = nullptr;
+    for (QAbstractButton* b : box->buttons())
+      if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) ok = qobject_cast<QPushButton*>(b);
+    // As a user would: go to the parent folder and highlight the folder.
+    dialog->setDirectory(QFileInfo(folder).absolutePath());
+    dialog->selectFile(QFileInfo(folder).fileName());
+    okWasEnabled = QTest::qWaitFor([&] { return ok->isEnabled() && form.BaseFolder() == folder; });
+    if (cancel || !okWasEnabled)
+      dialog->reject();
+    else
+      QTest::mouseClick(ok, Qt::LeftButton);
+  });
+}
+
+TEST_F(TFormFixture, ExtractsSelectedMembersIntoTheChosenFolder) {
+  Open(MakeArchive("x.pak", {{"progs/a.mdl", FixtureBytes("a")},
+                             {"maps/b.bsp", FixtureBytes("bb")},
+                             {"PROGS/PLAYER.MDL", FixtureBytes("ccc")},
+                             {"readme.txt", FixtureBytes("not chosen")}}));
+  const std::string out = Tmp / "out";
+  fs::create_directory(out);
+  Select({0, 1, 2});
+  bool okEnabled = false;
+  AnswerBrowser(*Form, QString::fromStdString(out), okEnabled);
+  Form->Extract1->trigger();
+  ASSERT_TRUE(okEnabled);
+  EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+  EXPECT_EQ(ReadFixtureFile(out + "/progs/a.mdl"), FixtureBytes("a"));
+  EXPECT_EQ(ReadFixtureFile(out + "/maps/b.bsp"), FixtureBytes("bb"));
+  EXPECT_EQ(ReadFixtureFile(out + "/PROGS/player.mdl"), FixtureBytes("ccc"));  // stored case kept for folders
+  EXPECT_FALSE(fs::exists(out + "/readme.txt"));
+  EXPECT_EQ(Form->LastExtract().Extracted, 3);
+  EXPECT_EQ(Form->BaseFolder(), QString::fromStdString(out));
+
+  // The browser opens at the last folder again, with OK enabled; a name
+  // typed that is no folder disables OK; a cancel writes nothing.
+  fs::remove_all(out + "/maps");
+  bool presetOk = false, typedOk = true;
+  QString statusLine;
+  QTimer::singleShot(0, Form.get(), [&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->BrowseDlg->Dialog() && Form->BrowseDlg->Dialog()->isVisible(); }));
+    QFileDialog* dialog = Form->BrowseDlg->Dialog();
+    auto* box = dialog->findChild<QDialogButtonBox*>();
+    QAbstractButton* ok = box->buttons().first();
+    for (QAbstractButton* b : box->buttons())
+      if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) ok = b;
+    presetOk = QTest::qWaitFor([&] { return ok->isEnabled(); });
+    statusLine = dialog->findChild<QLabel*>("StatusText")->text();
+    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+    edit->clear();
+    QTest::keyClicks(edit, "no such folder");
+    typedOk = !QTest::qWaitFor([&] { return !ok->isEnabled(); });
+    dialog->reject();
+  });
+  Form->Extract1->trigger();
+  EXPECT_TRUE(presetOk);
+  EXPECT_FALSE(typedOk);
+  EXPECT_EQ(statusLine, QString::fromStdString(out));
+  EXPECT_FALSE(fs::exists(out + "/maps"));
+}
+
+TEST_F(TFormFixture, HostileMembersAreReportedByNameWhileTheRestExtract) {
+  Open(MakeArchive("evil.pak", {{"../escape.txt", FixtureBytes("x")},
+                                {"good/one.txt", FixtureBytes("1")},
+                                {"/etc/abs.txt", FixtureBytes("y")},
+                                {"good/../../up.txt", FixtureBytes("z")},
+                                {"good/two.txt", FixtureBytes("2")}}));
+  const std::string out = Tmp / "base/inner";
+  fs::create_directories(out);
+  Select({0, 1, 2, 3, 4});
+  bool okEnabled = false;
+  AnswerBrowser(*Form, QString::fromStdString(out), okEnabled);
+  Form->Extract1->trigger();
+  EXPECT_EQ(ReadFixtureFile(out + "/good/one.txt"), FixtureBytes("1"));
+  EXPECT_EQ(ReadFixtureFile(out + "/good/two.txt"), FixtureBytes("2"));
+  ASSERT_EQ(Errors.size(), 1);
+  for (const char* bad : {"../escape.txt", "/etc/abs.txt", "good/../../up.txt"})
+    EXPECT_TRUE(Errors[0].contains(bad)) << bad << "\n" << Errors[0].toStdString();
+  EXPECT_TRUE(Errors[0].startsWith("3 of 5 files could not be extracted")) << Errors[0].toStdString();
+  // Nothing anywhere but below the chosen folder.
+  std::vector<std::string> written;
+  for (const auto& e : fs::recursive_directory_iterator(Tmp.Path()))
+    if (e.is_regular_file()) written.push_back(e.path().string());
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, std::vector<std::string>({out + "/good/one.txt", out + "/good/two.txt", Tmp / "evil.pak"}));
+}
+
+TEST_F(TFormFixture, CancelStopsBetweenMembersLeavingWholeFiles) {
+  std::vector<TFixtureMember> members;
+  for (int i = 0; i < 6; ++i) members.push_back({"m/f" + std::to_string(i) + ".dat", std::vector<uint8_t>(5000, uint8_t(i))});
+  Open(MakeArchive("many.pak", members));
+  const std::string out = Tmp / "out";
+  fs::create_directory(out);
+  Select({0, 1, 2, 3, 4, 5});
+  Form->ProgressDelayMs = 0;
+  bool sawProgress = false;
+  Form->OnMemberExtracted = [&](int index) {
+    sawProgress = Form->ExtractProgress() != nullptr;
+    if (index == 1) Form->ExtractProgress()->cancel();
+  };
+  bool okEnabled = false;
+  AnswerBrowser(*Form, QString::fromStdString(out), okEnabled);
+  Form->Extract1->trigger();
+  EXPECT_TRUE(sawProgress);
+  EXPECT_TRUE(Form->LastExtractCancelled());
+  EXPECT_EQ(Form->LastExtract().Extracted, 2);
+  for (int i = 0; i < 6; ++i) {
+    const std::string f = out + "/m/f" + std::to_string(i) + ".dat";
+    if (i < 2)
+      EXPECT_EQ(ReadFixtureFile(f), std::vector<uint8_t>(5000, uint8_t(i))) << f;
+    else
+      EXPECT_FALSE(fs::exists(f)) << f;
+  }
+  // No temporary files left behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(out + "/m"), fs::directory_iterator()), 2);
 }
 
 }  // namespace
