@@ -30,6 +30,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 
@@ -42,6 +43,7 @@
 #include "render/MDLFramePaintBox.h"
 #include "render/RenderCamera.h"
 #include "tessel/ui/AboutBox.h"
+#include "tessel/ui/FrameViewer.h"
 #include "tessel/ui/MemUsageDialog.h"
 #include "tessel/ui/ModelPropEditDlg.h"
 #include "tessel/ui/ModelViewerOptions.h"
@@ -169,7 +171,10 @@ TModelViewer::TModelViewer(const QStringList& arguments, QWidget* parent) : QMai
   StartupTimer_->start();
 }
 
-TModelViewer::~TModelViewer() = default;
+TModelViewer::~TModelViewer() {
+  // The editor windows go while the actions and panels they report to are still here.
+  if (FrameViewer_) delete FrameViewer_->parentWidget();
+}
 
 QAction* TModelViewer::Action(const QString& caption) const {
   for (QAction* a : AllActions_) {
@@ -230,11 +235,11 @@ void TModelViewer::CreateActions() {
   ModelPropsAct_ = make("&Model Property Editor", "modelprops", nullptr, "Edit global model properties",
                         [this] { EditModelProperties(); });
   // The editor windows come with their own parts of the program.
-  FrameEditorAct_ = make("&Frame Editor", "frameeditor", nullptr, "Edit frames", nullptr);
+  FrameEditorAct_ = make("&Frame Editor", "frameeditor", nullptr, "Edit frames", [this] { OpenFrameEditor(); });
   SkinEditorAct_ = make("&Skin Texture Editor", "skineditor", nullptr, "Edit skin texture", nullptr);
   ColorEditorAct_ = make("Skin &Color Editor", "coloreditor", nullptr, "Edit skin colors", nullptr);
   JointEditorAct_ = make("&Joint Track Editor", "jointeditor", nullptr, "Edit joint tracks", nullptr);
-  for (QAction* a : {FrameEditorAct_, SkinEditorAct_, ColorEditorAct_, JointEditorAct_}) a->setEnabled(false);
+  for (QAction* a : {SkinEditorAct_, ColorEditorAct_, JointEditorAct_}) a->setEnabled(false);
 
   OptionsAct_ = make("&Edit", "options", nullptr, "Edit the program's options", [this] { EditOptions(); });
   TileVAct_ = make("Tile &Vertical", "tile-vertical", nullptr, "Arrange the windows side by side",
@@ -245,7 +250,9 @@ void TModelViewer::CreateActions() {
 
   MemoryAct_ = make("Memory Usage", nullptr, nullptr, "Show the program's memory usage",
                     [this] { ShowMemoryUsage(); });
-  PerformanceAct_ = make("Rendering Performance", nullptr, nullptr, QString(), nullptr);
+  PerformanceAct_ = make("Rendering Performance", nullptr, nullptr, QString(), [this] {
+    if (FrameViewer_) FrameViewer_->ShowPerformance();
+  });
   PerformanceAct_->setVisible(false);
   PerformanceAct_->setEnabled(false);
   AboutAct_ = make("&About...", "about", "help-about", "About this program", [this] { ShowAbout(); });
@@ -547,6 +554,42 @@ void TModelViewer::SetCurrentTool(int tool) {
   CurrentTool_ = tool;
   const QList<QAction*> actions = ToolGroup_->actions();
   if (!actions.at(tool)->isChecked()) actions.at(tool)->setChecked(true);
+  if (FrameViewer_) FrameViewer_->SetTool(tool);
+}
+
+TFrameViewer* TModelViewer::FrameEditor() const { return FrameViewer_; }
+
+TFrameViewer* TModelViewer::OpenFrameEditor() {
+  if (!FrameViewer_) {
+    auto* viewer = new TFrameViewer;
+    FrameViewer_ = viewer;
+    viewer->SetTool(CurrentTool_);
+    viewer->OnChange = [this](TMDLFramePaintBox& view) { FrameRateChanged(view); };
+    QMdiSubWindow* frame = MdiArea_->addSubWindow(viewer);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    // The design size, within the area; stored bounds replace it when shown.
+    const QSize area = MdiArea_->viewport()->size();
+    frame->resize(std::min(std::max(area.width(), 320), 700), std::min(std::max(area.height(), 240), 580));
+    PerformanceAct_->setEnabled(true);
+    connect(viewer, &QObject::destroyed, this, [this] {
+      PerformanceAct_->setEnabled(false);
+      SetStatus(1, QString());
+    });
+  }
+  FrameViewer_->show();
+  MdiArea_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(FrameViewer_->parentWidget()));
+  FrameViewer_->setFocus();
+  return FrameViewer_;
+}
+
+void TModelViewer::FrameRateChanged(const TMDLFramePaintBox& view) {
+  if (view.RenderTime <= 0) {
+    SetStatus(1, "?/? fps");
+    return;
+  }
+  const int achievable = static_cast<int>(std::lround(1000.0 / view.RenderTime));
+  const int target = FrameViewer_ ? view.FramesPerSecond() : 40;
+  SetStatus(1, Printf("%d/%d fps", std::min(target, achievable), achievable));
 }
 
 bool TModelViewer::Guarded(const std::function<void()>& f) {
@@ -576,6 +619,9 @@ void TModelViewer::StartupTimerTimer() {
     Guarded([this] { FileDialogs_->New(); });
   }
   if (loaded) StartupModelFile = ToStd(FileDialogs_->FileName());
+  // The editor windows, the active one opened last so it ends on top. Only
+  // the Frame Editor is part of the program so far.
+  if (loaded && ShowFrameEditor && ActiveEditor >= ewFrame && ActiveEditor <= ewJoint) OpenFrameEditor();
   StartupDone_ = true;
   emit startupFinished();
 }
@@ -647,8 +693,11 @@ void TModelViewer::WriteSettings(TIniFile& ini) {
   ini.WriteInteger(kGeneral, "Height", g.height());
   ini.WriteInteger(kGeneral, "NavigationPanelWidth", NavigationPanel_->width());
   ini.WriteString(kGeneral, "LibraryPath", LibraryPath);
-  // The editor windows are not part of this build yet: the choices read
-  // at start are kept for the build that has them.
+  // The windows that exist are written as they are; the editor windows not
+  // yet part of this build keep the choices read at start.
+  ShowFrameEditor = FrameViewer_ != nullptr;
+  QMdiSubWindow* current = MdiArea_->currentSubWindow();
+  ActiveEditor = FrameViewer_ && current && current->widget() == FrameViewer_ ? ewFrame : -1;
   ini.WriteBool(kGeneral, "FrameEditor", ShowFrameEditor);
   ini.WriteBool(kGeneral, "SkinEditor", ShowSkinEditor);
   ini.WriteBool(kGeneral, "ColorEditor", ShowColorEditor);
@@ -669,7 +718,9 @@ void TModelViewer::ApplyHints(bool show) {
 }
 
 void TModelViewer::closeEvent(QCloseEvent* event) {
-  // Settings first: they are kept even when the user then cancels.
+  // Playback stops before anything else; then the settings, which are kept
+  // even when the user then cancels.
+  if (FrameViewer_) FrameViewer_->StopAll();
   WriteSettingsFile();
   TXToolBar::SavePositions(this);
   int result = TFileDialogs::kCancelled;

@@ -6,6 +6,7 @@
 // only through its observer and the editor.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -25,6 +26,8 @@ class QToolButton;
 class TFileDialogs;
 class TIniFile;
 class TProgressForm;
+class TFrameViewer;
+class TMDLFramePaintBox;
 
 // The editor windows the main window knows by number (ActiveEditor).
 enum TEditorWindow { ewFrame = 0, ewSkin = 1, ewColor = 2, ewJoint = 3 };
@@ -70,6 +73,12 @@ public:
   // Whether the window's buttons show their hints as tool tips.
   bool ShowHints() const { return ShowHints_; }
   void SetCurrentTool(int tool);
+  // The Frame Editor, or null while it is not open.
+  TFrameViewer* FrameEditor() const;
+  // "&Frame Editor": makes the window when there is none, shows and activates it.
+  TFrameViewer* OpenFrameEditor();
+  // The Frame Editor's frame-change callback: the achievable rate in panel 1.
+  void FrameRateChanged(const TMDLFramePaintBox& view);
 
   // ---- commands (the menu's actions; errors are shown in a message box)
   void NewModel();
@@ -183,6 +192,7 @@ private:
   QAction* PerformanceAct_ = nullptr;
   QAction* AboutAct_ = nullptr;
   QAction* SaveButtonAct_ = nullptr;
+  QPointer<TFrameViewer> FrameViewer_;
 };
 
 // Reads the first line of a small text file (a library model's hint),
