@@ -14,7 +14,10 @@ THexDump::THexDump(QWidget* parent) : QAbstractScrollArea(parent) {
   setFocusPolicy(Qt::StrongFocus);
   setFrameShape(QFrame::Box);
   setFrameShadow(QFrame::Plain);
+  // Every pixel is painted here, which lets a scroll move the picture
+  // instead of repainting it.
   viewport()->setAutoFillBackground(false);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   resize(300, 200);
   MeasureFont();
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -350,6 +351,40 @@ TEST_F(TFormFixture, CancelStopsBetweenMembersLeavingWholeFiles) {
   }
   // No temporary files left behind.
   EXPECT_EQ(std::distance(fs::directory_iterator(out + "/m"), fs::directory_iterator()), 2);
+}
+
+TEST_F(TFormFixture, ShowsTheSelectedMemberAsHexAndAsText) {
+  Open(MakeArchive("v.pak", {{"a.txt", FixtureBytes("line one\r\nline two\n")}, {"b.bin", {}}}));
+  EXPECT_EQ(Form->MakeHexView(), nullptr);  // nothing selected
+  Select({0});
+  auto hex = Form->MakeHexView();
+  ASSERT_NE(hex, nullptr);
+  EXPECT_EQ(hex->Dump->DataSize(), 19);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(hex->Dump->Data()), 4), "line");
+  auto text = Form->MakeTextView();
+  EXPECT_EQ(text->Memo->toPlainText(), "line one\nline two");
+
+  // Through the pop-up menu's action: a modal "TextDump" that OK closes.
+  QString caption;
+  QTimer::singleShot(0, Form.get(), [&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() != nullptr; }));
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    caption = dialog->windowTitle();
+    QTest::mouseClick(dialog->findChild<QPushButton*>("OK"), Qt::LeftButton);
+  });
+  Form->Showastext1->trigger();
+  EXPECT_EQ(caption, "TextDump");
+  EXPECT_TRUE(Form->PopupMenu1->actions().contains(Form->Showastext1));
+  EXPECT_TRUE(Form->PopupMenu1->actions().contains(Form->ShowasHex1));
+
+  // A member whose data lies outside the archive: an error naming it, no view.
+  Select({1});
+  EXPECT_EQ(Form->MakeHexView()->Dump->Data(), nullptr);
+  TArchiveEntryRow& row = Form->Model->List.Rows[1];
+  row.Size = "999999";
+  Form->ShowasHex1->trigger();
+  ASSERT_EQ(Errors.size(), 1);
+  EXPECT_TRUE(Errors[0].contains("b.bin")) << Errors[0].toStdString();
 }
 
 }  // namespace
