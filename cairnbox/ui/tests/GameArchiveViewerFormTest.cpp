@@ -387,4 +387,42 @@ TEST_F(TFormFixture, ShowsTheSelectedMemberAsHexAndAsText) {
   EXPECT_TRUE(Errors[0].contains("b.bin")) << Errors[0].toStdString();
 }
 
+TEST_F(TFormFixture, RecentArchivesReopenFromTheFileMenuAndPersist) {
+  const std::string a = SortFixture();
+  const std::string b = MakeArchive("b.gob", {{"3do\\mat\\dflt.mat", FixtureBytes("m")}});
+  Open(a);
+  Open(b);
+  // "&Reopen" stands directly below "&Open...".
+  const QList<QAction*> items = Form->File1->actions();
+  const int open = static_cast<int>(items.indexOf(Form->Open1));
+  ASSERT_GE(open, 0);
+  QAction* reopen = items[open + 1];
+  ASSERT_NE(reopen->menu(), nullptr);
+  EXPECT_EQ(reopen->text(), "&Reopen");
+  QStringList captions;
+  for (QAction* x : reopen->menu()->actions()) captions << x->text();
+  EXPECT_EQ(captions, QStringList({"&1 " + QString::fromStdString(b), "&2 " + QString::fromStdString(a)}));
+  EXPECT_EQ(Column(0), QStringList({"dflt"}));
+  EXPECT_EQ(Column(3), QStringList({"3do\\mat\\"}));
+
+  reopen->menu()->actions()[1]->trigger();
+  EXPECT_EQ(Form->Model->rowCount(), 4);
+  EXPECT_EQ(Form->MRUFileList->Items().first(), QString::fromStdString(a));
+
+  // A recent archive that has gone: the open error, and it still moves up.
+  fs::remove(b);
+  Form->MRUFileList->ItemClick(2);
+  ASSERT_EQ(Errors.size(), 1);
+  EXPECT_TRUE(Errors[0].contains("Cannot open file")) << Errors[0].toStdString();
+  EXPECT_EQ(Form->MRUFileList->Items().first(), QString::fromStdString(b));
+
+  // Kept across runs under the program's settings.
+  Form.reset();
+  QSettings stored(QSettings::defaultFormat(), QSettings::UserScope, "Hollin", "Cairnbox10");
+  EXPECT_EQ(stored.value("MRU Items/F0").toString(), QString::fromStdString(b));
+  EXPECT_EQ(stored.value("MRU Items/F1").toString(), QString::fromStdString(a));
+  TGameArchiveViewerForm again;
+  EXPECT_EQ(again.MRUFileList->Items(), QStringList({QString::fromStdString(b), QString::fromStdString(a)}));
+}
+
 }  // namespace
