@@ -425,4 +425,32 @@ TEST_F(TFormFixture, RecentArchivesReopenFromTheFileMenuAndPersist) {
   EXPECT_EQ(again.MRUFileList->Items(), QStringList({QString::fromStdString(b), QString::fromStdString(a)}));
 }
 
+// Drags `files` onto the window and drops them when it accepts; whether it did.
+bool DropFiles(QWidget* target, const QStringList& files) {
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+  mime.setUrls(urls);
+  const QPoint at = target->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+TEST_F(TFormFixture, AnArchiveDroppedOnTheWindowOpens) {
+  const std::string pak = SortFixture();
+  WriteFixtureFile(Tmp / "notes.txt", FixtureBytes("hello"));
+  EXPECT_FALSE(DropFiles(Form.get(), {QString::fromStdString(Tmp / "notes.txt")}));
+  EXPECT_EQ(Form->Model->rowCount(), 0);
+  // Among several files the first archive is taken.
+  EXPECT_TRUE(DropFiles(Form.get(), {QString::fromStdString(Tmp / "notes.txt"), QString::fromStdString(pak)}));
+  EXPECT_EQ(Form->Model->rowCount(), 4);
+  EXPECT_EQ(Form->FileDlgs->FileName(), QString::fromStdString(pak));
+  EXPECT_EQ(Form->MRUFileList->Items().first(), QString::fromStdString(pak));
+  EXPECT_TRUE(Errors.isEmpty());
+}
+
 }  // namespace
