@@ -22,6 +22,7 @@
 #include "core/IniFile.h"
 #include "exchange/BitmapFiler.h"
 #include "mdl/Mdl.h"
+#include "tessel/ui/FrameViewOptions.h"
 #include "tessel/ui/PerformanceForm.h"
 #include "tessel/ui/TextureDestinationDialog.h"
 #include "widgets/Icons.h"
@@ -732,6 +733,40 @@ QAction* TFrameViewer::Action(const QString& caption) const {
     if (text == caption || a->toolTip() == caption || a->objectName() == caption) return a;
   }
   return nullptr;
+}
+
+// ---- options page ---------------------------------------------------------------------------------
+
+void TFrameViewer::LoadOptions(TFrameViewerOptions& page) const {
+  const TMDLFramePaintBox& v = ActiveView();
+  page.SetBackColor(v.BackgroundIndex());
+  page.SetFrameRate(v.FramesPerSecond());
+  page.SetShowGroundPlane(v.ShowGroundPlane);
+  page.SetGroundColor(v.GroundColor);
+  page.SetGrid(0, v.GridX());
+  page.SetGrid(1, v.GridY());
+  page.SetGrid(2, v.GridZ());
+  const float z = TMDLEditor::Instance().Model->Header->EyePosition[2];
+  page.SetGroundZ(std::isfinite(z) ? static_cast<int>(std::lround(std::clamp(z, -1e6f, 1e6f))) : 0);
+}
+
+void TFrameViewer::ApplyOptions(const TFrameViewerOptions& page) {
+  TMDLEditor& e = TMDLEditor::Instance();
+  float& eye = e.Model->Header->EyePosition[2];
+  if (eye != static_cast<float>(page.GroundZ())) {
+    eye = static_cast<float>(page.GroundZ());
+    e.SetModified(true);
+  }
+  ApplyToAll([&page](TMDLFramePaintBox& b) {
+    b.SetBackgroundIndex(static_cast<uint8_t>(page.BackColor()));
+    b.SetFramesPerSecond(page.FrameRate());
+    b.SetGridX(static_cast<float>(page.Grid(0)));
+    b.SetGridY(static_cast<float>(page.Grid(1)));
+    b.SetGridZ(static_cast<float>(page.Grid(2)));
+    b.GroundColor = static_cast<uint8_t>(page.GroundColor());
+    b.Invalidate();
+  });
+  ActiveView().ShowGroundPlane = page.ShowGroundPlane();
 }
 
 // ---- caption, settings, closing -------------------------------------------------------------------

@@ -27,6 +27,7 @@ class TIniFile;
 class TVertSplit;
 class THorzSplit;
 class TPerformanceForm;
+class TFrameViewerOptions;
 
 // Where the skin the recorder made goes.
 enum TRenderedSkinChoice { rsInsertNew, rsReplaceCurrent, rsDiscard };
@@ -97,6 +98,12 @@ public:
   // Every command of the window by its caption without "&", or its hint for the tool buttons.
   QAction* Action(const QString& caption) const;
   QToolBar* ToolBar() const { return ToolBar_; }
+
+  // ---- the options page
+  // Fills the page from the active view and the model's eye height.
+  void LoadOptions(TFrameViewerOptions& page) const;
+  // The page's values to the views and the eye height to the model.
+  void ApplyOptions(const TFrameViewerOptions& page);
 
   // ---- settings
   void ReadSettings(TIniFile& ini);

@@ -43,7 +43,9 @@
 #include "render/MDLFramePaintBox.h"
 #include "render/RenderCamera.h"
 #include "tessel/ui/AboutBox.h"
+#include "tessel/ui/FrameViewOptions.h"
 #include "tessel/ui/FrameViewer.h"
+#include "tessel/ui/ToolPropsEditor.h"
 #include "tessel/ui/MemUsageDialog.h"
 #include "tessel/ui/ModelPropEditDlg.h"
 #include "tessel/ui/ModelViewerOptions.h"
@@ -381,6 +383,8 @@ void TModelViewer::CreateToolBars() {
   props->SetAllowedDock({dpTop, dpBottom});
   addToolBar(Qt::TopToolBarArea, props);
   ToolPropsBar_ = props;
+  ToolProps_ = new TToolPropsEditor(props);
+  props->addWidget(ToolProps_);
 
   auto* colors = new TXToolBar("PaletteBar", this, "Color Palette");
   setup(colors);
@@ -555,6 +559,7 @@ void TModelViewer::SetCurrentTool(int tool) {
   const QList<QAction*> actions = ToolGroup_->actions();
   if (!actions.at(tool)->isChecked()) actions.at(tool)->setChecked(true);
   if (FrameViewer_) FrameViewer_->SetTool(tool);
+  ToolProps_->SetTool(tool);
 }
 
 TFrameViewer* TModelViewer::FrameEditor() const { return FrameViewer_; }
@@ -741,8 +746,9 @@ bool TModelViewer::eventFilter(QObject* watched, QEvent* event) {
   }
   // A double click on the status bar asks for the rendering performance,
   // which only the frame editor has.
-  if (watched == statusBar() && event->type() == QEvent::MouseButtonDblClick && PerformanceAct_->isEnabled())
-    PerformanceAct_->trigger();
+  // (The hidden menu entry counts as disabled to Qt, so the window is asked directly.)
+  if (watched == statusBar() && event->type() == QEvent::MouseButtonDblClick && FrameViewer_)
+    FrameViewer_->ShowPerformance();
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -800,7 +806,15 @@ void TModelViewer::EditOptions() {
   dlg.General()->SetShowHints(ShowHints_);
   dlg.General()->SetGamma(TMDLEditor::Instance().Gamma);
   dlg.General()->SetLibraryPath(FromStd(LibraryPath));
+  // The Frame Editor's page is there while the window is.
+  TFrameViewerOptions* framePage = nullptr;
+  if (FrameViewer_) {
+    framePage = new TFrameViewerOptions;
+    dlg.AddPage(framePage, "Frame Viewer Options");
+    FrameViewer_->LoadOptions(*framePage);
+  }
   if (dlg.exec() != QDialog::Accepted) return;
+  if (framePage && FrameViewer_) FrameViewer_->ApplyOptions(*framePage);
   TMDLEditor::Instance().SetGamma(dlg.General()->Gamma());
   ApplyHints(dlg.General()->ShowHints());
   std::string lib = ToStd(dlg.General()->LibraryPath());

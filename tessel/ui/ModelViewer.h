@@ -27,6 +27,7 @@ class TFileDialogs;
 class TIniFile;
 class TProgressForm;
 class TFrameViewer;
+class TToolPropsEditor;
 class TMDLFramePaintBox;
 
 // The editor windows the main window knows by number (ActiveEditor).
@@ -73,6 +74,8 @@ public:
   // Whether the window's buttons show their hints as tool tips.
   bool ShowHints() const { return ShowHints_; }
   void SetCurrentTool(int tool);
+  // The tool-properties window in its bar.
+  TToolPropsEditor* ToolProps() const { return ToolProps_; }
   // The Frame Editor, or null while it is not open.
   TFrameViewer* FrameEditor() const;
   // "&Frame Editor": makes the window when there is none, shows and activates it.
@@ -193,6 +196,7 @@ private:
   QAction* AboutAct_ = nullptr;
   QAction* SaveButtonAct_ = nullptr;
   QPointer<TFrameViewer> FrameViewer_;
+  TToolPropsEditor* ToolProps_ = nullptr;
 };
 
 // Reads the first line of a small text file (a library model's hint),

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -18,7 +19,11 @@
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
 #include "mdl/SampleModel.h"
+#include "tessel/ui/FrameViewOptions.h"
 #include "tessel/ui/FrameViewer.h"
+#include "tessel/ui/ModelViewer.h"
+#include "tessel/ui/ToolPropsEditor.h"
+#include "widgets/FileDialogs.h"
 #include "tessel/ui/PerformanceForm.h"
 #include "widgets/SurfaceWidget.h"
 
@@ -465,6 +470,89 @@ TEST_F(FrameViewerTest, ToolsOnAnEmptyModelChangeNothing) {
   EXPECT_EQ(e.Model->Triangles->Count(), 0);
   EXPECT_GE(e.SkinCount(), 1);
   EXPECT_TRUE(Errors.isEmpty()) << Errors.join("\n").toStdString();
+}
+
+TEST_F(FrameViewerTest, OptionsPageFillsAndApplies) {
+  TFrameViewer& v = Open(Sample);
+  TFrameViewerOptions page;
+  v.LoadOptions(page);
+  EXPECT_EQ(page.GroundZ(), int(sample::kGround));
+  EXPECT_EQ(page.FrameRate(), 40);
+  page.SetFrameRate(0);
+  EXPECT_EQ(page.FrameRate(), 1);
+  page.SetFrameRate(10000);
+  page.SetBackColor(300);
+  page.SetGroundZ(-40);
+  page.SetGrid(1, 0.5);
+  page.SetGrid(2, 0);
+  v.ApplyOptions(page);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(v.FramePaintBox(i).FramesPerSecond(), 40);
+    EXPECT_EQ(v.FramePaintBox(i).BackgroundIndex(), 255);
+    EXPECT_FLOAT_EQ(v.FramePaintBox(i).GridY(), 0.5f);
+    EXPECT_FLOAT_EQ(v.FramePaintBox(i).GridZ(), 0.01f);
+  }
+  EXPECT_FLOAT_EQ(TMDLEditor::Instance().Model->Header->EyePosition[2], -40.0f);
+  EXPECT_TRUE(TMDLEditor::Instance().Modified);
+}
+
+// The Frame Editor inside the main window: opened at start-up, its tool,
+// frame rate panel, performance entry and the keys it leaves in the settings.
+TEST_F(FrameViewerTest, InTheMainWindow) {
+  auto start = [&] {
+    auto w = std::make_unique<TModelViewer>(QStringList{QString::fromStdString(Sample)});
+    w->FileDialogs().AskSaveChanges = [](QWidget*, const QString&) { return TFileDialogs::aNo; };
+    w->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->StartupDone(); }, 5000));
+    return w;
+  };
+  auto main = start();
+  TFrameViewer* fe = main->FrameEditor();
+  ASSERT_NE(fe, nullptr);
+  auto view0 = [&]() -> TMDLFramePaintBox& { return fe->ActiveView(); };
+  // A double click on the status bar opens the performance window.
+  QTest::mouseDClick(main->statusBar(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
+  auto* perf = fe->findChild<TPerformanceForm*>();
+  ASSERT_NE(perf, nullptr);
+  EXPECT_TRUE(perf->isVisible());
+  EXPECT_EQ(perf->Text("Rate"), TPerformanceForm::RateText(view0().Performance.FramePaintTime));
+  main->SetCurrentTool(7);
+  EXPECT_EQ(fe->Tool(), 7);
+  EXPECT_EQ(main->ToolProps()->InnerPageName(), "Rotate");
+
+  TMDLFramePaintBox& view = fe->ActiveView();
+  view.RenderTime = 0;
+  main->FrameRateChanged(view);
+  EXPECT_EQ(main->StatusText(1), "?/? fps");
+  view.RenderTime = 10;  // 100 achievable, 40 asked
+  main->FrameRateChanged(view);
+  EXPECT_EQ(main->StatusText(1), "40/100 fps");
+  view.RenderTime = 50;
+  main->FrameRateChanged(view);
+  EXPECT_EQ(main->StatusText(1), "20/20 fps");
+  // Playback reports through the same panel; closing stops it.
+  fe->Play();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return main->StatusText(1).endsWith(" fps") && main->StatusText(1) != "20/20 fps"; }));
+  main->close();
+  EXPECT_FALSE(view.AnimationTimer().Running());
+  TIniFile ini(SettingsFileName());
+  EXPECT_TRUE(ini.ReadBool("GENERAL", "FrameEditor", false));
+  EXPECT_EQ(ini.ReadInteger("GENERAL", "ActiveEditor", -5), 0);
+  EXPECT_TRUE(ini.SectionExists("VIEW3D"));
+  main.reset();
+
+  // ActiveEditor -1: nothing opens; closing then says the Frame Editor was not open.
+  WriteIni("[GENERAL]\nActiveEditor=-1\nFrameEditor=1\n");
+  main = start();
+  EXPECT_EQ(main->FrameEditor(), nullptr);
+  QTest::mouseDClick(main->statusBar(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
+  main->Action("Frame Editor")->trigger();
+  ASSERT_NE(main->FrameEditor(), nullptr);
+  main->FrameEditor()->parentWidget()->close();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return main->FrameEditor() == nullptr; }));
+  main->close();
+  TIniFile after(SettingsFileName());
+  EXPECT_FALSE(after.ReadBool("GENERAL", "FrameEditor", true));
 }
 
 }  // namespace

@@ -390,7 +390,9 @@ TEST_F(ModelViewerTest, TheOptionsDialogRoundTrip) {
     auto* dlg = qobject_cast<TOptionsDialog*>(QApplication::activeModalWidget());
     ASSERT_NE(dlg, nullptr);
     ran = true;
-    EXPECT_EQ(dlg->Pages()->count(), 1);  // the editor windows' pages stay hidden
+    // The Frame Editor, open since start-up, brings its page; the other editor windows' pages stay hidden.
+    ASSERT_EQ(dlg->Pages()->count(), 2);
+    EXPECT_EQ(dlg->Pages()->tabText(1), "Frame Viewer Options");
     dlg->General()->SetGamma(-5);
     dlg->General()->SetShowHints(false);
     dlg->General()->SetLibraryPath(lib);
