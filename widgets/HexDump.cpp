@@ -180,10 +180,13 @@ void THexDump::paintEvent(QPaintEvent* event) {
     p.drawText(QRectF(Layout_.HexColumnX(), y + 1, width, rowHeight), QString::fromLatin1(Layout_.HexText(row)),
                hexOption);
     if (Layout_.ShowCharacters()) {
-      // Control characters would move the pen or break the line; they show as dots.
+      // Control characters (the 8-bit ones too) would move the pen, break
+      // the line or show as boxes; they show as dots.
       std::string chars = Layout_.CharText(row);
-      for (char& c : chars)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '.';
+      for (char& c : chars) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0)) c = '.';
+      }
       p.setPen(Colors_[2]);
       p.drawText(Layout_.CharColumnX(), y + 1 + ascent, QString::fromLatin1(chars));
     }

@@ -56,6 +56,8 @@ QVariant TArchiveListModel::data(const QModelIndex& index, int role) const {
 QVariant TArchiveListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
     return QString(kColumnTitles[section]);
+  if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole && section == acSize)
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
   return QAbstractTableModel::headerData(section, orientation, role);
 }
 
