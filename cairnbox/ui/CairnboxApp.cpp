@@ -11,6 +11,7 @@
 
 #include "cairnbox/ui/GameArchiveViewerForm.h"
 #include "widgets/FileDialogs.h"
+#include "widgets/MRUFileList.h"
 
 namespace {
 
@@ -95,6 +96,8 @@ int RunCairnboxWindows(int argc, char** argv) {
       };
     }
     TGameArchiveViewerForm form;
+    // A picture for the documentation leaves the user's recent files alone.
+    if (!options.Screenshot.isEmpty()) form.MRUFileList->AutoSave = false;
     form.show();
     const QString archive = options.Archive.isEmpty() ? QString() : QFileInfo(options.Archive).absoluteFilePath();
     QTimer::singleShot(0, &form, [&form, archive] {
