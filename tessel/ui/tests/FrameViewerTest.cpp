@@ -496,6 +496,24 @@ TEST_F(FrameViewerTest, OptionsPageFillsAndApplies) {
   EXPECT_TRUE(TMDLEditor::Instance().Modified);
 }
 
+// The real models: the knight plays its first scene; a weapon whose name
+// has "v_" inside keeps the ordinary view.
+TEST_F(FrameViewerTest, RealModels) {
+  const std::string dir = std::string(TESSEL_DATA_DIR) + "/quake/models/";
+  if (!fs::exists(dir + "sg_knight.mdl")) GTEST_SKIP() << "real models not found in " << dir;
+  TFrameViewer& v = Open(dir + "sg_knight.mdl");
+  int changes = 0;
+  v.OnChange = [&](TMDLFramePaintBox&) { ++changes; };
+  const int32_t first = v.ActiveView().PlayFrame;
+  v.Play();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return changes >= 3; }, 5000));
+  EXPECT_NE(v.ActiveView().PlayFrame, first);
+  v.Stop();
+  Viewer.reset();
+  TFrameViewer& w = Open(dir + "oq_v_axe.mdl");
+  EXPECT_NE(w.ActiveView().ViewIndex, 7);
+}
+
 // The Frame Editor inside the main window: opened at start-up, its tool,
 // frame rate panel, performance entry and the keys it leaves in the settings.
 TEST_F(FrameViewerTest, InTheMainWindow) {
