@@ -63,15 +63,30 @@ QVariant TArchiveListModel::headerData(int section, Qt::Orientation orientation,
 
 bool TArchiveListModel::Load(const std::string& fileName) {
   if (ArchiveKindOf(fileName) == akNone) return false;
-  beginResetModel();
+  // Listed aside first: a file that cannot be opened leaves the rows, their
+  // order and the selection as they were.
+  TArchiveList fresh;
   try {
-    ListArchive(fileName, List);
+    ListArchive(fileName, fresh);
   } catch (...) {
-    Order_.resize(List.Rows.size());
-    std::iota(Order_.begin(), Order_.end(), 0);
-    endResetModel();
+    // It opened but could not be read: the old rows are gone, as the
+    // status text says.
+    if (!fresh.FileName.empty()) {
+      beginResetModel();
+      List.Rows.clear();
+      List.StatusText.clear();
+      List.FileName = fresh.FileName;
+      List.Sorted = false;
+      Order_.clear();
+      endResetModel();
+    }
     throw;
   }
+  beginResetModel();
+  List.Rows = std::move(fresh.Rows);
+  List.StatusText = std::move(fresh.StatusText);
+  List.FileName = std::move(fresh.FileName);
+  List.Sorted = false;
   Order_.resize(List.Rows.size());
   std::iota(Order_.begin(), Order_.end(), 0);
   endResetModel();

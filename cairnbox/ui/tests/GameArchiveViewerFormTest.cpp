@@ -190,10 +190,14 @@ TEST_F(TFormFixture, RefusedAndMissingFilesLeaveTheListAlone) {
   // A missing archive: the open error, the list stays, the name goes on top
   // of the recent files all the same.
   Errors.clear();
+  ClickHeader(2);
+  ClickHeader(2);  // sizes descending: c b A d
+  Select({1});
   Open(Tmp / "gone.PAK");
   ASSERT_EQ(Errors.size(), 1);
   EXPECT_TRUE(Errors[0].contains("Cannot open file")) << Errors[0].toStdString();
-  EXPECT_EQ(Form->Model->rowCount(), 4);
+  EXPECT_EQ(Column(0), QStringList({"c", "b", "A", "d"}));
+  EXPECT_EQ(Form->SelectedRows(), std::vector<int>({1}));
   EXPECT_EQ(Form->windowTitle(), title);
   EXPECT_EQ(Form->MRUFileList->Items().first(), QString::fromStdString(Tmp / "gone.PAK"));
 }
