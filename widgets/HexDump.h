@@ -56,7 +56,6 @@ protected:
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
-  bool focusNextPrevChild(bool) override { return false; }
 
 private:
   void MeasureFont();

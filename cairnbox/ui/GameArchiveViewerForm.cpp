@@ -383,6 +383,11 @@ void TGameArchiveViewerForm::ExtractMembers(const std::vector<int>& viewRows) {
   BaseFolder_ = BrowseDlg->Selection();
   const std::string base = QFile::encodeName(BaseFolder_).toStdString();
   const std::string archive = ArchiveName();
+  // The rows themselves, not their places: the list may change while the
+  // progress window lets events through.
+  std::vector<TArchiveEntryRow> rows;
+  rows.reserve(viewRows.size());
+  for (int r : viewRows) rows.push_back(Model->Row(r));
   LastExtract_ = TExtractResult();
   LastExtractCancelled_ = false;
 
@@ -405,7 +410,7 @@ void TGameArchiveViewerForm::ExtractMembers(const std::vector<int>& viewRows) {
       LastExtractCancelled_ = true;
       break;
     }
-    const TArchiveEntryRow& row = Model->Row(viewRows[i]);
+    const TArchiveEntryRow& row = rows[i];
     progress.setLabelText("Extracting " + Text8(row.StoredName));
     TExtractResult one = ExtractArchiveMembers(archive, {row}, base);
     LastExtract_.Extracted += one.Extracted;
