@@ -6,7 +6,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -83,6 +85,31 @@ protected:
     const TMDLFramePaintBox& b = Viewer->FramePaintBox(i);
     const SurfaceWidget* w = Viewer->ViewWidget(i);
     return {int((x + 0.5) * w->width() / b.Bitmap().GetWidth()), int((y + 0.5) * w->height() / b.Bitmap().GetHeight())};
+  }
+
+  // A pixel of the main view where the model is, searched from the middle.
+  bool FindModelPixel(int& x, int& y) {
+    TMDLFramePaintBox& b = Viewer->FramePaintBox(0);
+    const int cx = b.Bitmap().GetWidth() / 2;
+    int s = 0, t = 0;
+    for (y = 0; y < b.Bitmap().GetHeight(); y += 4)
+      for (x = cx - 60; x < cx + 60; x += 2)
+        if (b.PickTriangle(x, y, s, t) >= 0) return true;
+    return false;
+  }
+
+  // A mouse event with the keys held, as the window system sends it.
+  static void Send(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons,
+                   Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QMouseEvent e(type, QPointF(p), w->mapToGlobal(QPointF(p)), button, buttons, mods);
+    QApplication::sendEvent(w, &e);
+  }
+
+  void Drag(QWidget* w, QPoint from, QPoint to, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    Send(w, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton, mods);
+    for (int i = 1; i <= 5; ++i)
+      Send(w, QEvent::MouseMove, from + (to - from) * i / 5, Qt::NoButton, Qt::LeftButton, mods);
+    Send(w, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton, mods);
   }
 
   QTemporaryDir Dir;
@@ -246,6 +273,102 @@ TEST_F(FrameViewerTest, ToolsThroughTheMouse) {
   const int used = e.CurrentSkinObject()->ColorCount()[251];
   QTest::mouseClick(w, Qt::LeftButton, {}, At(tx, ty));
   EXPECT_GT(e.CurrentSkinObject()->ColorCount()[251], used);
+}
+
+TEST_F(FrameViewerTest, RubberBandColourToolsAndPivots) {
+  TFrameViewer& v = Open(Sample);
+  TMDLEditor& e = TMDLEditor::Instance();
+  SurfaceWidget* w = v.ViewWidget(0);
+
+  // Vertices: a Shift drag around the whole picture selects every vertex shown.
+  v.SetTool(1);
+  Painted();
+  Drag(w, QPoint(2, 2), QPoint(w->width() - 3, w->height() - 3), Qt::ShiftModifier);
+  EXPECT_EQ(e.SelectedVertexCount(), e.Model->Vertices->Count());
+  EXPECT_FALSE(e.Modified);
+
+  int x = 0, y = 0;
+  ASSERT_TRUE(FindModelPixel(x, y));
+  // Dropper: the colour under the cursor becomes current.
+  v.SetTool(4);
+  Painted();
+  e.SetCurrentColor(254);
+  QTest::mouseClick(w, Qt::LeftButton, {}, At(x, y));
+  EXPECT_NE(e.CurrentColor, 254);
+  // Flood fill: the area under the cursor takes the current colour.
+  v.SetTool(5);
+  e.SetCurrentColor(251);
+  const int before = e.CurrentSkinObject()->ColorCount()[251];
+  QTest::mouseClick(w, Qt::LeftButton, {}, At(x, y));
+  EXPECT_GT(e.CurrentSkinObject()->ColorCount()[251], before);
+
+  // Pivots: a press on an object makes it current; the drag moves, turns or
+  // scales its pivot.
+  for (int tool : {6, 7, 8}) {
+    SCOPED_TRACE(tool);
+    v.SetTool(tool);
+    e.SetCurrentObject(0);
+    Painted();
+    ASSERT_TRUE(FindModelPixel(x, y));
+    Send(w, QEvent::MouseButtonPress, At(x, y), Qt::LeftButton, Qt::LeftButton);
+    ASSERT_NE(e.CurrentObject, 0);
+    float was[9];
+    for (int c = 0; c < 9; ++c) was[c] = e.CurrentPivot()->Channel(c);
+    for (int i = 1; i <= 5; ++i)
+      Send(w, QEvent::MouseMove, At(x + 6 * i, y + 4 * i), Qt::NoButton, Qt::LeftButton);
+    Send(w, QEvent::MouseButtonRelease, At(x + 30, y + 20), Qt::LeftButton, Qt::NoButton);
+    const int group = tool - 6;  // channels 0-2 move, 3-5 turn, 6-8 scale
+    float change[3] = {0, 0, 0};
+    for (int c = 0; c < 9; ++c) change[c / 3] += std::abs(e.CurrentPivot()->Channel(c) - was[c]);
+    EXPECT_GT(change[group], 0.01f);
+    EXPECT_TRUE(e.Modified);
+  }
+}
+
+TEST_F(FrameViewerTest, RenderButtonsAndLabels) {
+  TFrameViewer& v = Open(Sample);
+  v.SetThreePanels(true);
+  v.Action("PerpectiveBtn")->trigger();
+  v.Action("ShowBacksidesBtn")->trigger();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(v.FramePaintBox(i).Parallel);
+    EXPECT_TRUE(v.FramePaintBox(i).ShowBacksides);
+  }
+  EXPECT_FALSE(v.Action("SnapLightBtn")->isEnabled());
+  v.Action("LightBtn")->trigger();
+  EXPECT_TRUE(v.ActiveView().Lighting);
+  EXPECT_FALSE(v.FramePaintBox(1).Lighting);
+  EXPECT_TRUE(v.Action("SnapLightBtn")->isEnabled());
+  v.Action("SnapLightBtn")->trigger();
+  EXPECT_TRUE(v.ActiveView().LightFollowsCamera());
+  // Solid and wireframe: no spotlight, no recorder.
+  v.Action("ThreeDSolid")->trigger();
+  for (const char* name : {"LightBtn", "SnapLightBtn", "SkinRecBtn"}) {
+    EXPECT_FALSE(v.Action(name)->isEnabled()) << name;
+    EXPECT_FALSE(v.Action(name)->isChecked()) << name;
+  }
+  v.Action("ThreeDTexture")->trigger();
+  EXPECT_TRUE(v.Action("LightBtn")->isChecked());
+
+  // The view's name is painted by the widget over the picture.
+  v.SetThreePanels(false);
+  v.SetViewButton(1);
+  SurfaceWidget* w = v.ViewWidget(0);
+  const QImage with = w->grab().toImage();
+  const auto overlay = w->OnPaintOverlay;
+  w->OnPaintOverlay = nullptr;
+  const QImage without = w->grab().toImage();
+  w->OnPaintOverlay = overlay;
+  const TMDLFramePaintBox& b = v.ActiveView();
+  const QRect label(0, 0, 80 * w->width() / b.Bitmap().GetWidth() + 40, 30 * w->height() / b.Bitmap().GetHeight() + 20);
+  int differ = 0;
+  for (int py = label.top(); py < label.bottom(); ++py)
+    for (int px = label.left(); px < label.right(); ++px) differ += with.pixel(px, py) != without.pixel(px, py);
+  EXPECT_GT(differ, 20);
+
+  v.SnapshotToClipboard();
+  const QImage clip = QGuiApplication::clipboard()->image();
+  EXPECT_EQ(clip.size(), QSize(b.Bitmap().GetWidth(), b.Bitmap().GetHeight()));
 }
 
 TEST_F(FrameViewerTest, ContextMenusCarryTheGeometryCommands) {
