@@ -189,10 +189,6 @@ TGameArchiveViewerForm::TGameArchiveViewerForm(QWidget* parent)
   FileDlgs = new TFileDialogs(this);
   FileDlgs->SetDescription("Game Archives");
   FileDlgs->SetExtension("pak");
-  // The component's own filter names only ".pak"; this window offers both kinds.
-  FileDlgs->AskOpenFileName = [](QWidget* p, const QString& title, const QString& start, const QString&) {
-    return QFileDialog::getOpenFileName(p, title, start, OpenFilter);
-  };
   FileDlgs->OnLoad = [this](TFileDialogs*, const QString& name) { FileDlgsLoad(name); };
   FileDlgs->OnFileNameChange = [this](TFileDialogs*) { FileDlgsFileNameChange(); };
 
@@ -288,7 +284,20 @@ std::string TGameArchiveViewerForm::ArchiveName() const {
   return QFile::encodeName(FileDlgs->FileName()).toStdString();
 }
 
-void TGameArchiveViewerForm::Open1Click() { FileDlgs->Open(); }
+void TGameArchiveViewerForm::Open1Click() {
+  // The component's own filter names only ".pak"; this window offers both
+  // kinds, whatever asks the question.
+  const auto ask = FileDlgs->AskOpenFileName;
+  FileDlgs->AskOpenFileName = [ask](QWidget* p, const QString& title, const QString& start, const QString&) {
+    return ask(p, title, start, OpenFilter);
+  };
+  struct TRestore {
+    TFileDialogs* D;
+    decltype(D->AskOpenFileName) Ask;
+    ~TRestore() { D->AskOpenFileName = Ask; }
+  } restore{FileDlgs, ask};
+  FileDlgs->Open();
+}
 
 void TGameArchiveViewerForm::FileDlgsLoad(const QString& fileName) {
   const std::string name = QFile::encodeName(fileName).toStdString();

@@ -135,6 +135,23 @@ TEST_F(TFormFixture, ListsRealArchivesWithCaptionStatusAndColumns) {
   }
 }
 
+TEST_F(TFormFixture, OpensFromTheMenuWithTheArchiveFilterAndExits) {
+  const std::string pak = SortFixture();
+  QStringList asked;
+  Form->FileDlgs->AskOpenFileName = [&](QWidget*, const QString& title, const QString&, const QString& filter) {
+    asked << title << filter;
+    return QString::fromStdString(pak);
+  };
+  Form->Open1->trigger();
+  EXPECT_EQ(asked, QStringList({"Open Game Archives", TGameArchiveViewerForm::OpenFilter}));
+  EXPECT_TRUE(TGameArchiveViewerForm::OpenFilter.startsWith("All Archives (*.pak *.gob"));
+  EXPECT_EQ(Form->Model->rowCount(), 4);
+  EXPECT_EQ(Form->Open1->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(Form->Extract1->shortcut(), QKeySequence("Ctrl+E"));
+  Form->Exit1->trigger();
+  EXPECT_FALSE(Form->isVisible());
+}
+
 TEST_F(TFormFixture, SortsByEveryColumnAndToggles) {
   Open(SortFixture());
   EXPECT_EQ(Column(0), QStringList({"b", "A", "c", "d"}));  // directory order
