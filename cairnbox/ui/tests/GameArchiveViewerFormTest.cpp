@@ -217,6 +217,14 @@ TEST_F(TFormFixture, RefusedAndMissingFilesLeaveTheListAlone) {
   EXPECT_EQ(Form->SelectedRows(), std::vector<int>({1}));
   EXPECT_EQ(Form->windowTitle(), title);
   EXPECT_EQ(Form->MRUFileList->Items().first(), QString::fromStdString(Tmp / "gone.PAK"));
+
+  // A header that claims 2^31 - 1 entries: what is there, and why not more.
+  Errors.clear();
+  WriteFixtureFile(Tmp / "huge.gob", {'G', 'O', 'B', ' ', 0x14, 0, 0, 0, 12, 0, 0, 0, 0xff, 0xff, 0xff, 0x7f});
+  Open(Tmp / "huge.gob");
+  EXPECT_TRUE(Errors.isEmpty());
+  EXPECT_EQ(Form->Model->rowCount(), 0);
+  EXPECT_TRUE(Form->StatusText->text().startsWith("0 files (2147483647 skipped")) << Form->StatusText->text().toStdString();
 }
 
 TEST_F(TFormFixture, ExportsOneMemberWithTheProposedName) {
