@@ -23,6 +23,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -737,6 +738,16 @@ void TModelViewer::closeEvent(QCloseEvent* event) {
   ProgressForm_->close();
   MdiArea_->closeAllSubWindows();
   event->accept();
+}
+
+bool TModelViewer::event(QEvent* event) {
+  // Hints of menus and buttons go to the editor, which tells every window;
+  // the status bar's third panel shows them (not a message over the panels).
+  if (event->type() == QEvent::StatusTip) {
+    TMDLEditor::Instance().SetApplicationHint(ToStd(static_cast<QStatusTipEvent*>(event)->tip()));
+    return true;
+  }
+  return QMainWindow::event(event);
 }
 
 bool TModelViewer::eventFilter(QObject* watched, QEvent* event) {

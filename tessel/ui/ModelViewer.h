@@ -120,6 +120,7 @@ signals:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;

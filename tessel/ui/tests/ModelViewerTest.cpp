@@ -156,6 +156,19 @@ TEST_F(ModelViewerTest, EveryMenuEntryIsInAMenuAndLaterWindowsAreDisabled) {
   }
 }
 
+TEST_F(ModelViewerTest, HintsReachTheThirdStatusPanelThroughTheEditor) {
+  TModelViewer& v = Start({Sample});
+  const QString before = v.StatusText(0);
+  QAction* open = v.Action("Open Model...");
+  ASSERT_NE(open, nullptr);
+  open->showStatusText(&v);
+  EXPECT_EQ(v.StatusText(2), "Open an existing model");
+  EXPECT_EQ(TMDLEditor::Instance().ApplicationHint, "Open an existing model");
+  // The other panels stay in view.
+  EXPECT_EQ(v.StatusText(0), before);
+  EXPECT_TRUE(v.statusBar()->currentMessage().isEmpty());
+}
+
 TEST_F(ModelViewerTest, TheSaveQuestionsThreeAnswers) {
   TModelViewer& v = Start({Sample});
   const std::string before = ReadAll(Sample.toStdString());
