@@ -80,6 +80,13 @@ constexpr TProgramIconInfo kIcons[] = {
     {"view-left", nullptr},
     {"view-right", nullptr},
     {"view-player", nullptr},
+    // Skin texture editor
+    {"paint-triangles", nullptr},
+    {"recalc-skin", nullptr},
+    {"rearrange-skin", nullptr},
+    {"show-triangles", nullptr},
+    {"shirt", nullptr},
+    {"pants", nullptr},
     // Archive viewer
     {"archive", nullptr},
     {"extract", nullptr},
