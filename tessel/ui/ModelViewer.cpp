@@ -46,6 +46,7 @@
 #include "tessel/ui/AboutBox.h"
 #include "tessel/ui/FrameViewOptions.h"
 #include "tessel/ui/FrameViewer.h"
+#include "tessel/ui/SkinViewer.h"
 #include "tessel/ui/ToolPropsEditor.h"
 #include "tessel/ui/MemUsageDialog.h"
 #include "tessel/ui/ModelPropEditDlg.h"
@@ -177,6 +178,7 @@ TModelViewer::TModelViewer(const QStringList& arguments, QWidget* parent) : QMai
 TModelViewer::~TModelViewer() {
   // The editor windows go while the actions and panels they report to are still here.
   if (FrameViewer_) delete FrameViewer_->parentWidget();
+  if (SkinViewer_) delete SkinViewer_->parentWidget();
 }
 
 QAction* TModelViewer::Action(const QString& caption) const {
@@ -239,10 +241,10 @@ void TModelViewer::CreateActions() {
                         [this] { EditModelProperties(); });
   // The editor windows come with their own parts of the program.
   FrameEditorAct_ = make("&Frame Editor", "frameeditor", nullptr, "Edit frames", [this] { OpenFrameEditor(); });
-  SkinEditorAct_ = make("&Skin Texture Editor", "skineditor", nullptr, "Edit skin texture", nullptr);
+  SkinEditorAct_ = make("&Skin Texture Editor", "skineditor", nullptr, "Edit skin texture", [this] { OpenSkinEditor(); });
   ColorEditorAct_ = make("Skin &Color Editor", "coloreditor", nullptr, "Edit skin colors", nullptr);
   JointEditorAct_ = make("&Joint Track Editor", "jointeditor", nullptr, "Edit joint tracks", nullptr);
-  for (QAction* a : {SkinEditorAct_, ColorEditorAct_, JointEditorAct_}) a->setEnabled(false);
+  for (QAction* a : {ColorEditorAct_, JointEditorAct_}) a->setEnabled(false);
 
   OptionsAct_ = make("&Edit", "options", nullptr, "Edit the program's options", [this] { EditOptions(); });
   TileVAct_ = make("Tile &Vertical", "tile-vertical", nullptr, "Arrange the windows side by side",
@@ -560,6 +562,7 @@ void TModelViewer::SetCurrentTool(int tool) {
   const QList<QAction*> actions = ToolGroup_->actions();
   if (!actions.at(tool)->isChecked()) actions.at(tool)->setChecked(true);
   if (FrameViewer_) FrameViewer_->SetTool(tool);
+  if (SkinViewer_) SkinViewer_->SetTool(tool);
   ToolProps_->SetTool(tool);
 }
 
@@ -586,6 +589,25 @@ TFrameViewer* TModelViewer::OpenFrameEditor() {
   MdiArea_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(FrameViewer_->parentWidget()));
   FrameViewer_->setFocus();
   return FrameViewer_;
+}
+
+TSkinViewer* TModelViewer::SkinEditor() const { return SkinViewer_; }
+
+TSkinViewer* TModelViewer::OpenSkinEditor() {
+  if (!SkinViewer_) {
+    auto* viewer = new TSkinViewer;
+    SkinViewer_ = viewer;
+    // Both editors follow the main window's tool, so one opened second
+    // takes over the tool the other has.
+    viewer->SetTool(CurrentTool_);
+    QMdiSubWindow* frame = MdiArea_->addSubWindow(viewer);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->resize(531, 452 + viewer->ToolBar()->sizeHint().height());
+  }
+  SkinViewer_->show();
+  MdiArea_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(SkinViewer_->parentWidget()));
+  SkinViewer_->setFocus();
+  return SkinViewer_;
 }
 
 void TModelViewer::FrameRateChanged(const TMDLFramePaintBox& view) {
@@ -627,7 +649,15 @@ void TModelViewer::StartupTimerTimer() {
   if (loaded) StartupModelFile = ToStd(FileDialogs_->FileName());
   // The editor windows, the active one opened last so it ends on top. Only
   // the Frame Editor is part of the program so far.
-  if (loaded && ShowFrameEditor && ActiveEditor >= ewFrame && ActiveEditor <= ewJoint) OpenFrameEditor();
+  if (loaded && ActiveEditor >= ewFrame && ActiveEditor <= ewJoint) {
+    // From the window three after the active one round to it, so the
+    // active one is opened last and ends on top.
+    for (int i = 3; i >= 0; --i) {
+      const int w = (ActiveEditor + i) % 4;
+      if (w == ewFrame && ShowFrameEditor) OpenFrameEditor();
+      if (w == ewSkin && ShowSkinEditor) OpenSkinEditor();
+    }
+  }
   StartupDone_ = true;
   emit startupFinished();
 }
@@ -704,6 +734,8 @@ void TModelViewer::WriteSettings(TIniFile& ini) {
   ShowFrameEditor = FrameViewer_ != nullptr;
   QMdiSubWindow* current = MdiArea_->currentSubWindow();
   ActiveEditor = FrameViewer_ && current && current->widget() == FrameViewer_ ? ewFrame : -1;
+  ShowSkinEditor = SkinViewer_ != nullptr;
+  if (SkinViewer_ && current && current->widget() == SkinViewer_) ActiveEditor = ewSkin;
   ini.WriteBool(kGeneral, "FrameEditor", ShowFrameEditor);
   ini.WriteBool(kGeneral, "SkinEditor", ShowSkinEditor);
   ini.WriteBool(kGeneral, "ColorEditor", ShowColorEditor);

@@ -27,6 +27,7 @@ class TFileDialogs;
 class TIniFile;
 class TProgressForm;
 class TFrameViewer;
+class TSkinViewer;
 class TToolPropsEditor;
 class TMDLFramePaintBox;
 
@@ -80,6 +81,10 @@ public:
   TFrameViewer* FrameEditor() const;
   // "&Frame Editor": makes the window when there is none, shows and activates it.
   TFrameViewer* OpenFrameEditor();
+  // The Skin Texture Editor, or null while it is not open.
+  TSkinViewer* SkinEditor() const;
+  // "&Skin Texture Editor": makes the window when there is none, shows and activates it.
+  TSkinViewer* OpenSkinEditor();
   // The Frame Editor's frame-change callback: the achievable rate in panel 1.
   void FrameRateChanged(const TMDLFramePaintBox& view);
 
@@ -197,6 +202,7 @@ private:
   QAction* AboutAct_ = nullptr;
   QAction* SaveButtonAct_ = nullptr;
   QPointer<TFrameViewer> FrameViewer_;
+  QPointer<TSkinViewer> SkinViewer_;
   TToolPropsEditor* ToolProps_ = nullptr;
 };
 

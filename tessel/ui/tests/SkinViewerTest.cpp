@@ -20,7 +20,10 @@
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
 #include "mdl/SampleModel.h"
+#include "tessel/ui/FrameViewer.h"
+#include "tessel/ui/ModelViewer.h"
 #include "tessel/ui/SkinViewer.h"
+#include "widgets/FileDialogs.h"
 #include "widgets/SurfaceWidget.h"
 
 namespace fs = std::filesystem;
@@ -205,4 +208,49 @@ TEST_F(SkinViewerTest, SettingsRoundTripAndMaximizedKeepsBounds) {
   EXPECT_EQ(ini.ReadInteger("VIEW2D", "Left", 0), 7);
   EXPECT_EQ(ini.ReadInteger("VIEW2D", "Width", 0), 333);
   EXPECT_EQ(ini.ReadInteger("VIEW2D", "ZoomPctg", 0), 300);
+}
+
+// The main window opens the editor windows at start-up with the active one
+// on top, hands its tool to both, and writes which exist.
+TEST_F(SkinViewerTest, MainWindowOpensItAtStartUpOnTopAndHandsTheToolOver) {
+  fs::create_directories(fs::path(SettingsFileName()).parent_path());
+  std::ofstream(SettingsFileName(), std::ios::binary)
+      << "[GENERAL]\r\nModelFile=" << Sample << "\r\nFrameEditor=1\r\nSkinEditor=1\r\nActiveEditor=1\r\n";
+  auto main = std::make_unique<TModelViewer>();
+  main->FileDialogs().AskSaveChanges = [](QWidget*, const QString&) { return TFileDialogs::aNo; };
+  main->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main->StartupDone(); }, 5000));
+  ASSERT_NE(main->SkinEditor(), nullptr);
+  ASSERT_NE(main->FrameEditor(), nullptr);
+  auto* area = main->findChild<QMdiArea*>();
+  ASSERT_NE(area, nullptr);
+  ASSERT_NE(area->currentSubWindow(), nullptr);
+  EXPECT_EQ(area->currentSubWindow()->widget(), main->SkinEditor());
+  main->SetCurrentTool(3);
+  EXPECT_EQ(main->SkinEditor()->Tool(), 3);
+  EXPECT_EQ(main->FrameEditor()->Tool(), 3);
+  main->close();
+  {
+    TIniFile ini(SettingsFileName());
+    EXPECT_TRUE(ini.ReadBool("GENERAL", "SkinEditor", false));
+    EXPECT_EQ(ini.ReadInteger("GENERAL", "ActiveEditor", -1), 1);
+  }
+  main.reset();
+
+  // Without the Skin Texture Editor open the key goes back to false.
+  std::ofstream(SettingsFileName(), std::ios::binary)
+      << "[GENERAL]\r\nModelFile=" << Sample << "\r\nFrameEditor=1\r\nSkinEditor=0\r\nActiveEditor=0\r\n";
+  main = std::make_unique<TModelViewer>();
+  main->FileDialogs().AskSaveChanges = [](QWidget*, const QString&) { return TFileDialogs::aNo; };
+  main->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main->StartupDone(); }, 5000));
+  EXPECT_EQ(main->SkinEditor(), nullptr);
+  main->Action("Skin Texture Editor")->trigger();
+  ASSERT_NE(main->SkinEditor(), nullptr);
+  main->SkinEditor()->parentWidget()->close();
+  QApplication::processEvents();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return main->SkinEditor() == nullptr; }));
+  main->close();
+  TIniFile ini(SettingsFileName());
+  EXPECT_FALSE(ini.ReadBool("GENERAL", "SkinEditor", true));
 }
