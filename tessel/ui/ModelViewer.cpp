@@ -47,6 +47,7 @@
 #include "tessel/ui/FrameViewOptions.h"
 #include "tessel/ui/FrameViewer.h"
 #include "tessel/ui/SkinViewer.h"
+#include "tessel/ui/ColorViewer.h"
 #include "tessel/ui/ToolPropsEditor.h"
 #include "tessel/ui/MemUsageDialog.h"
 #include "tessel/ui/ModelPropEditDlg.h"
@@ -179,6 +180,7 @@ TModelViewer::~TModelViewer() {
   // The editor windows go while the actions and panels they report to are still here.
   if (FrameViewer_) delete FrameViewer_->parentWidget();
   if (SkinViewer_) delete SkinViewer_->parentWidget();
+  if (ColorViewer_) delete ColorViewer_->parentWidget();
 }
 
 QAction* TModelViewer::Action(const QString& caption) const {
@@ -242,9 +244,9 @@ void TModelViewer::CreateActions() {
   // The editor windows come with their own parts of the program.
   FrameEditorAct_ = make("&Frame Editor", "frameeditor", nullptr, "Edit frames", [this] { OpenFrameEditor(); });
   SkinEditorAct_ = make("&Skin Texture Editor", "skineditor", nullptr, "Edit skin texture", [this] { OpenSkinEditor(); });
-  ColorEditorAct_ = make("Skin &Color Editor", "coloreditor", nullptr, "Edit skin colors", nullptr);
+  ColorEditorAct_ = make("Skin &Color Editor", "coloreditor", nullptr, "Edit skin colors", [this] { OpenColorEditor(); });
   JointEditorAct_ = make("&Joint Track Editor", "jointeditor", nullptr, "Edit joint tracks", nullptr);
-  for (QAction* a : {ColorEditorAct_, JointEditorAct_}) a->setEnabled(false);
+  for (QAction* a : {JointEditorAct_}) a->setEnabled(false);
 
   OptionsAct_ = make("&Edit", "options", nullptr, "Edit the program's options", [this] { EditOptions(); });
   TileVAct_ = make("Tile &Vertical", "tile-vertical", nullptr, "Arrange the windows side by side",
@@ -610,6 +612,22 @@ TSkinViewer* TModelViewer::OpenSkinEditor() {
   return SkinViewer_;
 }
 
+TColorViewer* TModelViewer::ColorEditor() const { return ColorViewer_; }
+
+TColorViewer* TModelViewer::OpenColorEditor() {
+  if (!ColorViewer_) {
+    auto* viewer = new TColorViewer;
+    ColorViewer_ = viewer;
+    QMdiSubWindow* frame = MdiArea_->addSubWindow(viewer);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->adjustSize();
+  }
+  ColorViewer_->show();
+  MdiArea_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ColorViewer_->parentWidget()));
+  ColorViewer_->setFocus();
+  return ColorViewer_;
+}
+
 void TModelViewer::FrameRateChanged(const TMDLFramePaintBox& view) {
   if (view.RenderTime <= 0) {
     SetStatus(1, "?/? fps");
@@ -656,6 +674,7 @@ void TModelViewer::StartupTimerTimer() {
       const int w = (ActiveEditor + i) % 4;
       if (w == ewFrame && ShowFrameEditor) OpenFrameEditor();
       if (w == ewSkin && ShowSkinEditor) OpenSkinEditor();
+      if (w == ewColor && ShowColorEditor) OpenColorEditor();
     }
   }
   StartupDone_ = true;
@@ -736,6 +755,8 @@ void TModelViewer::WriteSettings(TIniFile& ini) {
   ActiveEditor = FrameViewer_ && current && current->widget() == FrameViewer_ ? ewFrame : -1;
   ShowSkinEditor = SkinViewer_ != nullptr;
   if (SkinViewer_ && current && current->widget() == SkinViewer_) ActiveEditor = ewSkin;
+  ShowColorEditor = ColorViewer_ != nullptr;
+  if (ColorViewer_ && current && current->widget() == ColorViewer_) ActiveEditor = ewColor;
   ini.WriteBool(kGeneral, "FrameEditor", ShowFrameEditor);
   ini.WriteBool(kGeneral, "SkinEditor", ShowSkinEditor);
   ini.WriteBool(kGeneral, "ColorEditor", ShowColorEditor);
@@ -856,8 +877,15 @@ void TModelViewer::EditOptions() {
     dlg.AddPage(framePage, "Frame Viewer Options");
     FrameViewer_->LoadOptions(*framePage);
   }
+  TColorViewerOptions* colorPage = nullptr;
+  if (ColorViewer_) {
+    colorPage = new TColorViewerOptions;
+    dlg.AddPage(colorPage, "Color Viewer Options");
+    ColorViewer_->LoadOptions(*colorPage);
+  }
   if (dlg.exec() != QDialog::Accepted) return;
   if (framePage && FrameViewer_) FrameViewer_->ApplyOptions(*framePage);
+  if (colorPage && ColorViewer_) ColorViewer_->ApplyOptions(*colorPage);
   TMDLEditor::Instance().SetGamma(dlg.General()->Gamma());
   ApplyHints(dlg.General()->ShowHints());
   std::string lib = ToStd(dlg.General()->LibraryPath());

@@ -28,6 +28,7 @@ class TIniFile;
 class TProgressForm;
 class TFrameViewer;
 class TSkinViewer;
+class TColorViewer;
 class TToolPropsEditor;
 class TMDLFramePaintBox;
 
@@ -85,6 +86,10 @@ public:
   TSkinViewer* SkinEditor() const;
   // "&Skin Texture Editor": makes the window when there is none, shows and activates it.
   TSkinViewer* OpenSkinEditor();
+  // The Skin Color Editor, or null while it is not open.
+  TColorViewer* ColorEditor() const;
+  // "Skin &Color Editor": makes the window when there is none, shows and activates it.
+  TColorViewer* OpenColorEditor();
   // The Frame Editor's frame-change callback: the achievable rate in panel 1.
   void FrameRateChanged(const TMDLFramePaintBox& view);
 
@@ -203,6 +208,7 @@ private:
   QAction* SaveButtonAct_ = nullptr;
   QPointer<TFrameViewer> FrameViewer_;
   QPointer<TSkinViewer> SkinViewer_;
+  QPointer<TColorViewer> ColorViewer_;
   TToolPropsEditor* ToolProps_ = nullptr;
 };
 
