@@ -46,6 +46,8 @@
 #include "tessel/ui/AboutBox.h"
 #include "tessel/ui/FrameViewOptions.h"
 #include "tessel/ui/FrameViewer.h"
+#include "tessel/ui/SceneViewer.h"
+#include "tessel/ui/SkinGroupViewer.h"
 #include "tessel/ui/SkinViewer.h"
 #include "tessel/ui/ColorViewer.h"
 #include "tessel/ui/ToolPropsEditor.h"
@@ -223,19 +225,24 @@ void TModelViewer::CreateActions() {
                        "Save the current model as a plain game model", [this] { SaveAsQuakeModel(); });
   CloseAct_ = make("&Close Model", nullptr, nullptr, "Close the current model", [this] { CloseModel(); });
   CloseAct_->setShortcut(QKeySequence::Close);
-  // The skin and frame exchange entries belong to the skin-group and scene
-  // windows, which are not part of the program yet.
-  ImportSkinAct_ = make("Import Skin...", "import", nullptr, QString(), nullptr);
-  ExportSkinAct_ = make("Export Skin...", "export", nullptr, QString(), nullptr);
+  // The skin and frame exchange entries run the skin-group and scene
+  // windows' menu commands.
+  auto skinCommand = [this](int tag, const char* caption) {
+    return [this, tag, caption] { Guarded([&] { SkinGroupViewer_->SkinMenuCommand(tag, caption); }); };
+  };
+  auto sceneCommand = [this](int tag, const char* caption) {
+    return [this, tag, caption] { Guarded([&] { SceneViewer_->SceneMenuCommand(tag, caption); }); };
+  };
+  ImportSkinAct_ = make("Import Skin...", "import", nullptr, QString(), skinCommand(5, "Import Skin..."));
+  ExportSkinAct_ = make("Export Skin...", "export", nullptr, QString(), skinCommand(6, "Export Skin..."));
   NewFromBaseAct_ = make("New &Model From Base Frame...", nullptr, nullptr,
                          "Create a new model from a geometry file", [this] { NewModelFromBaseFrame(); });
-  ImportFrameAct_ = make("Import Frame...", nullptr, nullptr, QString(), nullptr);
-  ExportFrameAct_ = make("Export Frame...", nullptr, nullptr, QString(), nullptr);
-  ImportFramesAct_ = make("Import Multiple Frames...", nullptr, nullptr, QString(), nullptr);
-  ExportFramesAct_ = make("Export Multiple Frames...", nullptr, nullptr, QString(), nullptr);
-  for (QAction* a : {ImportSkinAct_, ExportSkinAct_, ImportFrameAct_, ExportFrameAct_, ImportFramesAct_,
-                     ExportFramesAct_})
-    a->setEnabled(false);
+  ImportFrameAct_ = make("Import Frame...", nullptr, nullptr, QString(), sceneCommand(5, "Import Frame..."));
+  ExportFrameAct_ = make("Export Frame...", nullptr, nullptr, QString(), sceneCommand(6, "Export Frame..."));
+  ImportFramesAct_ = make("Import Multiple Frames...", nullptr, nullptr, QString(),
+                          sceneCommand(21, "Import Multiple Frames..."));
+  ExportFramesAct_ = make("Export Multiple Frames...", nullptr, nullptr, QString(),
+                          sceneCommand(22, "Export Multiple Frames..."));
   ExitAct_ = make("E&xit", "exit", "application-exit", "Quit the program", [this] { close(); });
   ExitAct_->setShortcut(QKeySequence::Quit);
 
@@ -425,6 +432,12 @@ void TModelViewer::CreateNavigationPanel() {
   column->addWidget(SkinGroupPlace_);
   column->addWidget(vsplit);
   column->addWidget(ScenePlace_, 1);
+  SkinGroupViewer_ = new TSkinGroupViewer(SkinGroupPlace_);
+  (new QVBoxLayout(SkinGroupPlace_))->addWidget(SkinGroupViewer_);
+  SkinGroupPlace_->layout()->setContentsMargins(0, 0, 0, 0);
+  SceneViewer_ = new TSceneViewer(ScenePlace_);
+  (new QVBoxLayout(ScenePlace_))->addWidget(SceneViewer_);
+  ScenePlace_->layout()->setContentsMargins(0, 0, 0, 0);
   NavigationPanel_->setFixedWidth(kDefaultNavigationWidth);
 
   auto* hsplit = new THorzSplit(central);

@@ -27,6 +27,8 @@ class TFileDialogs;
 class TIniFile;
 class TProgressForm;
 class TFrameViewer;
+class TSceneViewer;
+class TSkinGroupViewer;
 class TSkinViewer;
 class TColorViewer;
 class TToolPropsEditor;
@@ -70,6 +72,9 @@ public:
   QToolBar* ToolPropertiesBar() const { return ToolPropsBar_; }
   QToolBar* ColorPaletteBar() const { return PaletteBar_; }
   QWidget* NavigationPanel() const { return NavigationPanel_; }
+  // The navigation panel's two windows.
+  TSceneViewer* SceneViewer() const { return SceneViewer_; }
+  TSkinGroupViewer* SkinGroupViewer() const { return SkinGroupViewer_; }
   QTabWidget* ObjectPalette() const { return ObjectPalette_; }
   // The tool the frame and skin editors use (0 pointer ... 8 scale).
   int CurrentTool() const { return CurrentTool_; }
@@ -168,6 +173,8 @@ private:
   QWidget* NavigationPanel_ = nullptr;
   QWidget* SkinGroupPlace_ = nullptr;
   QWidget* ScenePlace_ = nullptr;
+  TSceneViewer* SceneViewer_ = nullptr;
+  TSkinGroupViewer* SkinGroupViewer_ = nullptr;
   QToolBar* ButtonBar_ = nullptr;
   QToolBar* LibraryBar_ = nullptr;
   QTabWidget* ObjectPalette_ = nullptr;
