@@ -56,7 +56,6 @@ TJointViewer::TJointViewer(QWidget* parent)
       SpeedButton3_(new QToolButton(this)),
       SpeedButton2_(new QToolButton(this)) {
   setObjectName("JointViewer");
-  setAttribute(Qt::WA_DeleteOnClose);
   Grid_->setObjectName("Grid");
   Grid_->horizontalHeader()->hide();
   Grid_->verticalHeader()->hide();

@@ -46,6 +46,8 @@
 #include "tessel/ui/AboutBox.h"
 #include "tessel/ui/FrameViewOptions.h"
 #include "tessel/ui/FrameViewer.h"
+#include "tessel/ui/JointViewer.h"
+#include "tessel/ui/JointsEditDlg.h"
 #include "tessel/ui/SceneViewer.h"
 #include "tessel/ui/SkinGroupViewer.h"
 #include "tessel/ui/SkinViewer.h"
@@ -183,6 +185,7 @@ TModelViewer::~TModelViewer() {
   if (FrameViewer_) delete FrameViewer_->parentWidget();
   if (SkinViewer_) delete SkinViewer_->parentWidget();
   if (ColorViewer_) delete ColorViewer_->parentWidget();
+  if (JointViewer_) delete JointViewer_->parentWidget();
 }
 
 QAction* TModelViewer::Action(const QString& caption) const {
@@ -252,8 +255,7 @@ void TModelViewer::CreateActions() {
   FrameEditorAct_ = make("&Frame Editor", "frameeditor", nullptr, "Edit frames", [this] { OpenFrameEditor(); });
   SkinEditorAct_ = make("&Skin Texture Editor", "skineditor", nullptr, "Edit skin texture", [this] { OpenSkinEditor(); });
   ColorEditorAct_ = make("Skin &Color Editor", "coloreditor", nullptr, "Edit skin colors", [this] { OpenColorEditor(); });
-  JointEditorAct_ = make("&Joint Track Editor", "jointeditor", nullptr, "Edit joint tracks", nullptr);
-  for (QAction* a : {JointEditorAct_}) a->setEnabled(false);
+  JointEditorAct_ = make("&Joint Track Editor", "jointeditor", nullptr, "Edit joint tracks", [this] { OpenJointEditor(); });
 
   OptionsAct_ = make("&Edit", "options", nullptr, "Edit the program's options", [this] { EditOptions(); });
   TileVAct_ = make("Tile &Vertical", "tile-vertical", nullptr, "Arrange the windows side by side",
@@ -436,6 +438,10 @@ void TModelViewer::CreateNavigationPanel() {
   (new QVBoxLayout(SkinGroupPlace_))->addWidget(SkinGroupViewer_);
   SkinGroupPlace_->layout()->setContentsMargins(0, 0, 0, 0);
   SceneViewer_ = new TSceneViewer(ScenePlace_);
+  SceneViewer_->OnEditJoints = [this](int32_t object) {
+    TJointsEditDlg dlg(object, this);
+    dlg.exec();
+  };
   (new QVBoxLayout(ScenePlace_))->addWidget(SceneViewer_);
   ScenePlace_->layout()->setContentsMargins(0, 0, 0, 0);
   NavigationPanel_->setFixedWidth(kDefaultNavigationWidth);
@@ -627,6 +633,22 @@ TSkinViewer* TModelViewer::OpenSkinEditor() {
 
 TColorViewer* TModelViewer::ColorEditor() const { return ColorViewer_; }
 
+TJointViewer* TModelViewer::JointEditor() const { return JointViewer_; }
+
+TJointViewer* TModelViewer::OpenJointEditor() {
+  if (!JointViewer_) {
+    auto* viewer = new TJointViewer;
+    JointViewer_ = viewer;
+    QMdiSubWindow* frame = MdiArea_->addSubWindow(viewer);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->adjustSize();
+  }
+  JointViewer_->show();
+  MdiArea_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(JointViewer_->parentWidget()));
+  JointViewer_->setFocus();
+  return JointViewer_;
+}
+
 TColorViewer* TModelViewer::OpenColorEditor() {
   if (!ColorViewer_) {
     auto* viewer = new TColorViewer;
@@ -688,6 +710,7 @@ void TModelViewer::StartupTimerTimer() {
       if (w == ewFrame && ShowFrameEditor) OpenFrameEditor();
       if (w == ewSkin && ShowSkinEditor) OpenSkinEditor();
       if (w == ewColor && ShowColorEditor) OpenColorEditor();
+      if (w == ewJoint && ShowJointEditor) OpenJointEditor();
     }
   }
   StartupDone_ = true;
@@ -770,6 +793,8 @@ void TModelViewer::WriteSettings(TIniFile& ini) {
   if (SkinViewer_ && current && current->widget() == SkinViewer_) ActiveEditor = ewSkin;
   ShowColorEditor = ColorViewer_ != nullptr;
   if (ColorViewer_ && current && current->widget() == ColorViewer_) ActiveEditor = ewColor;
+  ShowJointEditor = JointViewer_ != nullptr;
+  if (JointViewer_ && current && current->widget() == JointViewer_) ActiveEditor = ewJoint;
   ini.WriteBool(kGeneral, "FrameEditor", ShowFrameEditor);
   ini.WriteBool(kGeneral, "SkinEditor", ShowSkinEditor);
   ini.WriteBool(kGeneral, "ColorEditor", ShowColorEditor);

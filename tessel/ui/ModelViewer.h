@@ -27,6 +27,7 @@ class TFileDialogs;
 class TIniFile;
 class TProgressForm;
 class TFrameViewer;
+class TJointViewer;
 class TSceneViewer;
 class TSkinGroupViewer;
 class TSkinViewer;
@@ -95,6 +96,10 @@ public:
   TColorViewer* ColorEditor() const;
   // "Skin &Color Editor": makes the window when there is none, shows and activates it.
   TColorViewer* OpenColorEditor();
+  // The Joint Track Editor, or null while it is not open.
+  TJointViewer* JointEditor() const;
+  // "&Joint Track Editor": makes the window when there is none, shows and activates it.
+  TJointViewer* OpenJointEditor();
   // The Frame Editor's frame-change callback: the achievable rate in panel 1.
   void FrameRateChanged(const TMDLFramePaintBox& view);
 
@@ -216,6 +221,7 @@ private:
   QPointer<TFrameViewer> FrameViewer_;
   QPointer<TSkinViewer> SkinViewer_;
   QPointer<TColorViewer> ColorViewer_;
+  QPointer<TJointViewer> JointViewer_;
   TToolPropsEditor* ToolProps_ = nullptr;
 };
 

@@ -49,7 +49,6 @@ protected:
   }
 
   void TearDown() override {
-    Viewer->setAttribute(Qt::WA_DeleteOnClose, false);
     delete Viewer;
     TMDLEditor::Instance().Clear();
   }
