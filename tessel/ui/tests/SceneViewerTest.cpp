@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -271,31 +270,26 @@ TEST_F(SceneViewerTest, MenusRunTheirCommandsAndRefuseUnknownTags) {
 // A 667-frame model and a 13333-object model rebuild keeping expansion and
 // selection; the times are printed (kept out of the verdict, which must not
 // depend on the machine's load).
-TEST_F(SceneViewerTest, LargeTreesRebuildQuickly) {
+// Rebuilds keep what the user opened and chose; bench/SceneTreeBench.cpp
+// times them at the model limits.
+TEST_F(SceneViewerTest, RebuildsOfLargeTreesKeepExpansionAndSelection) {
   Viewer->SceneNode(1)->setExpanded(true);
   Click(Scenes(), Viewer->SceneNode(1));
-  while (E().Model->Frames->Count() < 667) E().DuplicateFrame(std::min(20, 667 - E().Model->Frames->Count()));
-  ASSERT_EQ(E().Model->Frames->Count(), 667);
+  while (E().Model->Frames->Count() < 300) E().DuplicateFrame(std::min(20, 300 - E().Model->Frames->Count()));
   Viewer->FlushRefresh();
-  QElapsedTimer clock;
-  clock.start();
   Viewer->RebuildSceneTree();
-  const qint64 sceneMs = clock.elapsed();
   EXPECT_TRUE(Viewer->SceneNode(1)->isExpanded());
   EXPECT_NE(Scenes().currentItem(), nullptr);
 
   E().LoadFromFile(Sample);
   TMDLObjectList& objects = *E().Model->Objects;
-  while (objects.Count() < 13333) objects.Add(*objects.Root());
+  while (objects.Count() < 3000) objects.Add(*objects.Root());
   Viewer->RebuildObjectTree();
   Objects().topLevelItem(0)->setExpanded(true);
   Objects().setCurrentItem(Viewer->ObjectNode(2));
-  clock.restart();
   Viewer->RebuildObjectTree();
-  const qint64 objectMs = clock.elapsed();
   EXPECT_TRUE(Objects().topLevelItem(0)->isExpanded());
   EXPECT_EQ(Objects().currentItem()->text(0), "torch");
-  std::printf("scene tree (667 frames): %lld ms, object tree (13333 objects): %lld ms\n", sceneMs, objectMs);
 }
 
 }  // namespace
