@@ -389,6 +389,9 @@ void TSceneViewer::DropOnSceneTree(QTreeWidgetItem* dragged, QTreeWidgetItem* ta
   TMDLEditor& e = TMDLEditor::Instance();
   if (!dragged || dragged == target || !e.IsValid()) return;
   const int scenes = e.Model->Frames->SceneCount();
+  // The rebuild after the move frees both nodes: what is needed of them
+  // afterwards is taken now.
+  const bool droppedOnScene = target && target->parent() == nullptr;
   bool moved = false;
   Dropping_ = true;
   Guarded([&] {
@@ -416,7 +419,7 @@ void TSceneViewer::DropOnSceneTree(QTreeWidgetItem* dragged, QTreeWidgetItem* ta
   ++Updating_;
   QTreeWidgetItem* sceneNode = SceneNode(e.CurrentScene);
   if (sceneNode) {
-    if (target && target->parent() == nullptr && !sceneNode->isExpanded()) sceneNode->setExpanded(true);
+    if (droppedOnScene && !sceneNode->isExpanded()) sceneNode->setExpanded(true);
     QTreeWidgetItem* frameNode = FrameNode(e.CurrentScene, e.CurrentFrame);
     SceneTree_->setCurrentItem(frameNode && sceneNode->isExpanded() ? frameNode : sceneNode);
   }

@@ -31,6 +31,14 @@ QComboBox* Box(QWidget* parent, const char* name, const QStringList& items) {
 
 }  // namespace
 
+TToolPropsEditor::~TToolPropsEditor() {
+  // The fields outlive this part of the window by a moment: a focused one
+  // finishes its editing while Qt destroys the children, and must not apply
+  // into an editor window that is already gone.
+  for (TNumberEdit* field : Fields_)
+    if (field) field->disconnect(this);
+}
+
 TToolPropsEditor::TToolPropsEditor(QWidget* parent) : QWidget(parent) {
   setObjectName("ToolPropsEditor");
   setWindowTitle("Tool Properties");

@@ -23,6 +23,7 @@ class TToolPropsEditor : public QWidget {
 
 public:
   explicit TToolPropsEditor(QWidget* parent = nullptr);
+  ~TToolPropsEditor() override;
 
   // Selects the tool's page (and the inner page of the object tools).
   void SetTool(int tool);
