@@ -52,7 +52,9 @@ function(tessel_qt_tests_in folder prefix)
       TESSEL_DATA_DIR="${TESSEL_DATA_DIR}"
       TESSEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
       TESSEL_TEST_SOURCE_DIR="${folder}/tests")
+    # A window test that waits for a click nobody gives fails after two
+    # minutes instead of holding the whole run.
     gtest_discover_tests(${_exe} DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TESSEL_DATA_DIR=${TESSEL_DATA_DIR}")
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TESSEL_DATA_DIR=${TESSEL_DATA_DIR}" TIMEOUT 120)
   endforeach()
 endfunction()
