@@ -1,3 +1,4 @@
+#include "tessel/ui/ChildWindowPlace.h"
 #include "tessel/ui/ColorViewer.h"
 
 #include <QCheckBox>
@@ -224,38 +225,18 @@ void TColorViewer::ReadSettings(TIniFile& ini) {
 
 void TColorViewer::WriteSettings(TIniFile& ini) {
   ini.WriteBool(kViewColors, "ShowAllColors", Skin_.ShowAllColors());
-  const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
-  const bool maximized = frame->isMaximized();
-  if (!maximized) {
-    const QRect g = frame->geometry();
-    ini.WriteInteger(kViewColors, "Left", g.left());
-    ini.WriteInteger(kViewColors, "Top", g.top());
-    ini.WriteInteger(kViewColors, "Width", g.width());
-    ini.WriteInteger(kViewColors, "Height", g.height());
-  }
-  ini.WriteBool(kViewColors, "Maximized", maximized);
+  WriteChildWindowBounds(ini, kViewColors, this);
 }
 
 void TColorViewer::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (Placed_) return;
   Placed_ = true;
-  auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-  if (!frame) return;
-  if (StoredBounds_.width() >= 100 && StoredBounds_.height() >= 80) frame->setGeometry(StoredBounds_);
-  if (StoredMaximized_) frame->showMaximized();
+  PlaceChildWindow(this, StoredBounds_, StoredMaximized_);
 }
 
 void TColorViewer::closeEvent(QCloseEvent* event) {
-  const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
-  if (!frame->isMinimized()) {
-    try {
-      TIniFile ini(SettingsFileName());
-      WriteSettings(ini);
-      ini.UpdateFile();
-    } catch (const std::exception& e) {
-      ShowError(this, QString("The settings could not be saved: ") + QString::fromUtf8(e.what()));
-    }
-  }
+  // A minimised window keeps the settings it had.
+  SaveChildWindowSettings(this, [this](TIniFile& ini) { WriteSettings(ini); }, ShowError);
   QWidget::closeEvent(event);
 }

@@ -1,3 +1,4 @@
+#include "tessel/ui/ChildWindowPlace.h"
 #include "tessel/ui/FrameViewer.h"
 
 #include <QAction>
@@ -823,41 +824,20 @@ void TFrameViewer::WriteSettings(TIniFile& ini) {
   ini.WriteInteger(kView3D, "GridZ", static_cast<int>(std::lround(v.GridZ() * 100)));
   ini.WriteInteger(kView3D, "GroundPlaneColor", v.GroundColor);
   ini.WriteBool(kView3D, "GroundPlane", v.ShowGroundPlane);
-  const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
-  const bool maximized = frame->isMaximized();
-  if (!maximized) {
-    const QRect g = frame->geometry();
-    ini.WriteInteger(kView3D, "Left", g.left());
-    ini.WriteInteger(kView3D, "Top", g.top());
-    ini.WriteInteger(kView3D, "Width", g.width());
-    ini.WriteInteger(kView3D, "Height", g.height());
-  }
-  ini.WriteBool(kView3D, "Maximized", maximized);
+  WriteChildWindowBounds(ini, kView3D, this);
 }
 
 void TFrameViewer::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (Placed_) return;
   Placed_ = true;
-  auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-  if (!frame) return;
-  if (StoredBounds_.width() >= 100 && StoredBounds_.height() >= 80) frame->setGeometry(StoredBounds_);
-  if (StoredMaximized_) frame->showMaximized();
+  PlaceChildWindow(this, StoredBounds_, StoredMaximized_);
 }
 
 void TFrameViewer::closeEvent(QCloseEvent* event) {
   StopAll();
-  const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
   // A minimised window keeps the settings it had.
-  if (!frame->isMinimized()) {
-    try {
-      TIniFile ini(SettingsFileName());
-      WriteSettings(ini);
-      ini.UpdateFile();
-    } catch (const std::exception& e) {
-      ShowError(this, QString("The settings could not be saved: ") + QString::fromUtf8(e.what()));
-    }
-  }
+  SaveChildWindowSettings(this, [this](TIniFile& ini) { WriteSettings(ini); }, ShowError);
   QWidget::closeEvent(event);
 }
 

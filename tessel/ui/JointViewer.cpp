@@ -1,3 +1,4 @@
+#include "tessel/ui/ChildWindowPlace.h"
 #include "tessel/ui/JointViewer.h"
 
 #include <QButtonGroup>
@@ -299,39 +300,18 @@ void TJointViewer::ReadSettings(TIniFile& ini) {
 }
 
 void TJointViewer::WriteSettings(TIniFile& ini) {
-  const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
-  const bool maximized = frame->isMaximized();
-  if (!maximized) {
-    const QRect g = frame->geometry();
-    ini.WriteInteger(kSection, "Left", g.left());
-    ini.WriteInteger(kSection, "Top", g.top());
-    ini.WriteInteger(kSection, "Width", g.width());
-    ini.WriteInteger(kSection, "Height", g.height());
-  }
-  ini.WriteBool(kSection, "Maximized", maximized);
+  WriteChildWindowBounds(ini, kSection, this);
 }
 
 void TJointViewer::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (Placed_) return;
   Placed_ = true;
-  auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-  if (!frame) return;
-  // Bounds too small to work with (damaged settings) are not used.
-  if (StoredBounds_.width() >= 100 && StoredBounds_.height() >= 80) frame->setGeometry(StoredBounds_);
-  if (StoredMaximized_) frame->showMaximized();
+  PlaceChildWindow(this, StoredBounds_, StoredMaximized_);
 }
 
 void TJointViewer::closeEvent(QCloseEvent* event) {
-  const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
-  if (!frame->isMinimized()) {
-    try {
-      TIniFile ini(SettingsFileName());
-      WriteSettings(ini);
-      ini.UpdateFile();
-    } catch (const std::exception& e) {
-      TModelViewer::ShowError(this, QString("The settings could not be saved: ") + QString::fromUtf8(e.what()));
-    }
-  }
+  // A minimised window keeps the settings it had.
+  SaveChildWindowSettings(this, [this](TIniFile& ini) { WriteSettings(ini); }, TModelViewer::ShowError);
   QWidget::closeEvent(event);
 }

@@ -1,3 +1,4 @@
+#include "tessel/ui/ChildWindowPlace.h"
 #include "tessel/ui/SkinViewer.h"
 
 #include <QAction>
@@ -352,16 +353,7 @@ void TSkinViewer::ReadSettings(TIniFile& ini) {
 void TSkinViewer::WriteSettings(TIniFile& ini) {
   ini.WriteInteger(kView2D, "ZoomPctg", Image_->AutoSizeZoomPctg());
   ini.WriteBool(kView2D, "ShowTriangles", ShowTrianglesAct_->isChecked());
-  const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
-  const bool maximized = frame->isMaximized();
-  if (!maximized) {
-    const QRect g = frame->geometry();
-    ini.WriteInteger(kView2D, "Left", g.left());
-    ini.WriteInteger(kView2D, "Top", g.top());
-    ini.WriteInteger(kView2D, "Width", g.width());
-    ini.WriteInteger(kView2D, "Height", g.height());
-  }
-  ini.WriteBool(kView2D, "Maximized", maximized);
+  WriteChildWindowBounds(ini, kView2D, this);
 }
 
 void TSkinViewer::showEvent(QShowEvent* event) {
@@ -369,23 +361,12 @@ void TSkinViewer::showEvent(QShowEvent* event) {
   UpdateCaption();
   if (Placed_) return;
   Placed_ = true;
-  auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-  if (!frame) return;
-  if (StoredBounds_.width() >= 100 && StoredBounds_.height() >= 80) frame->setGeometry(StoredBounds_);
-  if (StoredMaximized_) frame->showMaximized();
+  PlaceChildWindow(this, StoredBounds_, StoredMaximized_);
 }
 
 void TSkinViewer::closeEvent(QCloseEvent* event) {
   RepaintTimer_->stop();
-  const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
-  if (!frame->isMinimized()) {
-    try {
-      TIniFile ini(SettingsFileName());
-      WriteSettings(ini);
-      ini.UpdateFile();
-    } catch (const std::exception& e) {
-      ShowError(this, QString("The settings could not be saved: ") + QString::fromUtf8(e.what()));
-    }
-  }
+  // A minimised window keeps the settings it had.
+  SaveChildWindowSettings(this, [this](TIniFile& ini) { WriteSettings(ini); }, ShowError);
   QWidget::closeEvent(event);
 }
