@@ -12,35 +12,10 @@
 #include "cairnbox/ui/GameArchiveViewerForm.h"
 #include "widgets/FileDialogs.h"
 #include "widgets/MRUFileList.h"
+#include "widgets/GuardedApplication.h"
 
 namespace {
 
-// An error that escapes an event handler is shown and the operation
-// abandoned; it never reaches Qt's event loop.
-class TApplication : public QApplication {
-public:
-  using QApplication::QApplication;
-
-  bool notify(QObject* receiver, QEvent* event) override {
-    try {
-      return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-      ShowError(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-      ShowError("Unknown error");
-    }
-    return false;
-  }
-
-private:
-  void ShowError(const QString& text) {
-    if (Reporting_) return;
-    Reporting_ = true;
-    TGameArchiveViewerForm::ShowError(activeWindow(), text);
-    Reporting_ = false;
-  }
-  bool Reporting_ = false;
-};
 
 struct TWindowOptions {
   QString Screenshot;
@@ -80,7 +55,8 @@ int RunCairnboxWindows(int argc, char** argv) {
   }
   if (!options.Screenshot.isEmpty()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-  TApplication app(argc, argv);
+  TGuardedApplication app(argc, argv);
+  app.ShowError = [](QWidget* parent, const QString& text) { TGameArchiveViewerForm::ShowError(parent, text); };
   QApplication::setOrganizationName("Hollin");
   QApplication::setApplicationName("Cairnbox10");
   QApplication::setApplicationDisplayName("Game Archive Extractor");

@@ -20,36 +20,10 @@
 #include "tessel/ui/ModelViewer.h"
 #include "tessel/ui/QtClipboard.h"
 #include "tessel/ui/QtPrompts.h"
+#include "widgets/GuardedApplication.h"
 
 namespace {
 
-// The application's top level: an error that escapes an event handler is
-// shown in a message box and the operation is abandoned, as everywhere in
-// the program; it never reaches Qt's event loop.
-class TApplication : public QApplication {
-public:
-  using QApplication::QApplication;
-
-  bool notify(QObject* receiver, QEvent* event) override {
-    try {
-      return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-      ShowError(QString::fromUtf8(e.what()));
-    } catch (...) {
-      ShowError("Unknown error");
-    }
-    return false;
-  }
-
-private:
-  void ShowError(const QString& text) {
-    if (Reporting_) return;
-    Reporting_ = true;
-    TModelViewer::ShowError(activeWindow(), text);
-    Reporting_ = false;
-  }
-  bool Reporting_ = false;
-};
 
 struct TWindowOptions {
   QString Screenshot;
@@ -93,7 +67,8 @@ int RunTesselWindows(int argc, char** argv) {
   }
   if (!options.Screenshot.isEmpty()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-  TApplication app(argc, argv);
+  TGuardedApplication app(argc, argv);
+  app.ShowError = [](QWidget* parent, const QString& text) { TModelViewer::ShowError(parent, text); };
   QApplication::setOrganizationName("Hollin");
   QApplication::setApplicationName("Tessel");
   InitModules();
