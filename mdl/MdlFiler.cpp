@@ -12,6 +12,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "core/ByteWriter.h"
 #include "core/Endian.h"
 #include "core/Format.h"
 #include "core/Progress.h"
@@ -35,16 +36,6 @@ uint8_t PackCoordinate(float c, float origin, float scale) {
   if (!std::isfinite(q)) return 0;
   q = std::nearbyint(std::clamp(q, -2147483648.0, 2147483647.0));
   return static_cast<uint8_t>(static_cast<int64_t>(q) & 0xFF);
-}
-
-void PutF32(uint8_t*& p, float v) {
-  PutF32LE(p, v);
-  p += 4;
-}
-
-void PutI32(uint8_t*& p, int32_t v) {
-  PutI32LE(p, v);
-  p += 4;
 }
 
 // Memory for a whole file. Large files get memory the system may back with
@@ -150,43 +141,43 @@ void TMDLFiler::LoadHeader() {
 void TMDLFiler::SaveHeader() {
   std::memcpy(Ident, "IDPO", 5);
   Version = 6;
-  uint8_t buf[kHeaderSize];
-  uint8_t* p = buf;
-  std::memcpy(p, Ident, 4);
-  p += 4;
-  PutI32(p, Version);
-  for (float v : Scale) PutF32(p, v);
-  for (float v : Origin) PutF32(p, v);
-  PutF32(p, Radius);
-  for (float v : EyePosition) PutF32(p, v);
-  PutI32(p, NumSkins);
-  PutI32(p, SkinWidth);
-  PutI32(p, SkinHeight);
-  PutI32(p, NumVerts);
-  PutI32(p, NumTris);
-  PutI32(p, NumFrames);
-  PutI32(p, SyncType);
-  PutI32(p, Flags);
-  PutF32(p, Size);
+  TByteWriter w(kHeaderSize);
+  w.Bytes(Ident, 4);
+  w.I32(Version);
+  for (float v : Scale) w.F32(v);
+  for (float v : Origin) w.F32(v);
+  w.F32(Radius);
+  for (float v : EyePosition) w.F32(v);
+  w.I32(NumSkins);
+  w.I32(SkinWidth);
+  w.I32(SkinHeight);
+  w.I32(NumVerts);
+  w.I32(NumTris);
+  w.I32(NumFrames);
+  w.I32(SyncType);
+  w.I32(Flags);
+  w.F32(Size);
   Seek(0, soFromBeginning);
-  WriteBytes(buf, sizeof buf);
+  Write(w);
 }
 
 bool TMDLFiler::LoadExtensionHeader() {
   if (Reader_.AtEnd()) return false;
-  if (Reader_.Remaining() < 4) {
+  if (Reader_.Remaining() < kExtMarkerSize) {
     Reader_.Skip(Reader_.Remaining());
     return false;
   }
-  const bool match = std::memcmp(Reader_.Take(4), "TSLX", 4) == 0;
-  if (Reader_.Remaining() >= 4) ExtVersion = Reader_.I32();
+  const bool match = std::memcmp(Reader_.Take(kExtMarkerSize), kExtMarker, kExtMarkerSize) == 0;
+  if (Reader_.Remaining() >= kExtHeaderSize - kExtMarkerSize) ExtVersion = Reader_.I32();
   return match;
 }
 
 void TMDLFiler::SaveExtensionHeader() {
-  WriteBytes("TSLX", 4);
   ExtVersion = kExtVersionWritten;
-  WriteI32(ExtVersion);
+  TByteWriter w(kExtHeaderSize);
+  w.Bytes(kExtMarker, kExtMarkerSize);
+  w.I32(ExtVersion);
+  Write(w);
 }
 
 TFrameVertex TMDLFiler::UnpackVertex(const uint8_t* p) const {
@@ -205,12 +196,14 @@ void TMDLFiler::PackVertex(const TFrameVertex& v, uint8_t* out) const {
   out[3] = static_cast<uint8_t>(v.NormalIndex & 0xFF);
 }
 
+void TMDLFiler::PackVertex(const TFrameVertex& v, TByteWriter& w) const { PackVertex(v, w.Grow(kPackedVertexSize)); }
+
 TFrameVertex TMDLFiler::ReadVertex() { return UnpackVertex(Reader_.Take(kPackedVertexSize)); }
 
 void TMDLFiler::WriteVertex(const TFrameVertex& v) {
-  uint8_t b[kPackedVertexSize];
-  PackVertex(v, b);
-  WriteBytes(b, sizeof b);
+  TByteWriter w(kPackedVertexSize);
+  PackVertex(v, w);
+  Write(w);
 }
 
 std::string TMDLFiler::ReadName() { return Reader_.FixedString(kNameSize); }
@@ -218,9 +211,9 @@ std::string TMDLFiler::ReadName() { return Reader_.FixedString(kNameSize); }
 void TMDLFiler::ReadName(char bytes[kFrameNameSize]) { Reader_.Bytes(bytes, kNameSize); }
 
 void TMDLFiler::WriteName(const std::string& name) {
-  char b[kNameSize] = {};
-  std::memcpy(b, name.data(), std::min(name.size(), static_cast<size_t>(kNameSize - 1)));
-  WriteBytes(b, sizeof b);
+  TByteWriter w(kNameSize);
+  w.FixedString(name, kNameSize);
+  Write(w);
 }
 
 TFrameVertex TMDLFiler::ReadRawVertex() {
@@ -229,25 +222,19 @@ TFrameVertex TMDLFiler::ReadRawVertex() {
 }
 
 void TMDLFiler::WriteRawVertex(const TFrameVertex& v) {
-  uint8_t b[kRawVertexSize];
-  PutF32LE(b, v.X);
-  PutF32LE(b + 4, v.Y);
-  PutF32LE(b + 8, v.Z);
-  PutI32LE(b + 12, v.NormalIndex);
-  WriteBytes(b, sizeof b);
+  TByteWriter w(kRawVertexSize);
+  PutRawVertex(v, w);
+  Write(w);
 }
 
-void TMDLFiler::WriteI32(int32_t v) {
-  uint8_t b[4];
-  PutI32LE(b, v);
-  WriteBytes(b, 4);
+void TMDLFiler::PutRawVertex(const TFrameVertex& v, TByteWriter& w) {
+  w.F32(v.X);
+  w.F32(v.Y);
+  w.F32(v.Z);
+  w.I32(v.NormalIndex);
 }
 
-void TMDLFiler::WriteF32(float v) {
-  uint8_t b[4];
-  PutF32LE(b, v);
-  WriteBytes(b, 4);
-}
+void TMDLFiler::Write(const TByteWriter& w) { WriteBytes(w.Data(), w.Size()); }
 
 // ---- skins ------------------------------------------------------------------------
 
@@ -300,25 +287,26 @@ void TMDLBitmapList::Load(TMDLFiler& filer) {
 void TMDLBitmapList::Save(TMDLFiler& filer) {
   filer.NumSkins = GroupCount();
   TProgressScope progress(0, ">Saving Skin 0");
-  std::vector<uint8_t> buf;
+  TByteWriter w;
   for (int g = 0; g < GroupCount(); ++g) {
     Progressor().SetDescription(Format(">Saving Skin %d", g));
     TMDLBitmapGroup& group = Group(g);
-    filer.WriteI32(group.GroupType);
+    w.Clear();
+    w.I32(group.GroupType);
     if (group.GroupType != 0) {
-      filer.WriteI32(group.Count());
+      w.I32(group.Count());
       // The game refuses a group whose intervals do not climb.
-      for (float v : group.Intervals.Ascending(group.Count())) filer.WriteF32(v);
+      for (float v : group.Intervals.Ascending(group.Count())) w.F32(v);
     }
+    filer.Write(w);
     for (int i = 0; i < group.Count(); ++i) {
       TMDLBitmap& skin = group.Bitmap(i);
       filer.SkinWidth = skin.Width;
       filer.SkinHeight = skin.Height;
-      buf.resize(static_cast<size_t>(skin.Width) * static_cast<size_t>(std::max(skin.Height, 0)));
+      w.Clear();
       // A skin without width has no rows to copy (and may own no buffer).
-      for (int y = 0; skin.Width > 0 && y < skin.Height; ++y)
-        std::memcpy(buf.data() + static_cast<size_t>(y) * static_cast<size_t>(skin.Width), skin.Row(y), static_cast<size_t>(skin.Width));
-      filer.WriteBytes(buf.data(), buf.size());
+      for (int y = 0; skin.Width > 0 && y < skin.Height; ++y) w.Bytes(skin.Row(y), static_cast<size_t>(skin.Width));
+      filer.Write(w);
     }
     Progressor().SetPosition(Percent(g + 1, GroupCount()));
   }
@@ -363,15 +351,13 @@ void TMDLVertexList::Load(TMDLFiler& filer) {
 
 void TMDLVertexList::Save(TMDLFiler& filer) {
   filer.NumVerts = Count();
-  std::vector<uint8_t> buf(Items_.size() * kSkinVertexSize);
-  uint8_t* p = buf.data();
+  TByteWriter w(Items_.size() * kSkinVertexSize);
   for (const TSkinVertex& v : Items_) {
-    PutI32LE(p, v.Flags);
-    PutI32LE(p + 4, v.S);
-    PutI32LE(p + 8, v.T);
-    p += kSkinVertexSize;
+    w.I32(v.Flags);
+    w.I32(v.S);
+    w.I32(v.T);
   }
-  filer.WriteBytes(buf.data(), buf.size());
+  filer.Write(w);
 }
 
 void TMDLTriangleList::Load(TMDLFiler& filer) {
@@ -394,14 +380,12 @@ void TMDLTriangleList::Load(TMDLFiler& filer) {
 
 void TMDLTriangleList::Save(TMDLFiler& filer) {
   filer.NumTris = Count();
-  std::vector<uint8_t> buf(Items_.size() * kTriangleSize);
-  uint8_t* p = buf.data();
+  TByteWriter w(Items_.size() * kTriangleSize);
   for (const TTriangle& t : Items_) {
-    PutI32LE(p, t.FacesFront);
-    for (int c = 0; c < 3; ++c) PutI32LE(p + 4 + 4 * c, t.Vertex[c]);
-    p += kTriangleSize;
+    w.I32(t.FacesFront);
+    for (int32_t v : t.Vertex) w.I32(v);
   }
-  filer.WriteBytes(buf.data(), buf.size());
+  filer.Write(w);
 }
 
 // ---- frames ---------------------------------------------------------------------
@@ -447,16 +431,13 @@ std::shared_ptr<const TPackedPositions> PackedPositions(const TMDLFiler& filer) 
   return packed;
 }
 
-void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, std::vector<uint8_t>& buf) {
-  const size_t start = buf.size();
-  buf.resize(start + 2 * kPackedVertexSize + kNameSize + static_cast<size_t>(frame.Count()) * kPackedVertexSize);
-  uint8_t* p = buf.data() + start;
-  filer.PackVertex(frame.BBoxMin, p);
-  filer.PackVertex(frame.BBoxMax, p + 4);
-  std::memcpy(p + 8, frame.NameBytes(), kNameSize);
-  p += 8 + kNameSize;
+void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, TByteWriter& w) {
+  filer.PackVertex(frame.BBoxMin, w);
+  filer.PackVertex(frame.BBoxMax, w);
+  w.Bytes(frame.NameBytes(), kNameSize);
   filer.NumVerts = frame.Count();
   const TFrameVertex* v = frame.Data();
+  uint8_t* p = w.Grow(static_cast<size_t>(frame.Count()) * kPackedVertexSize);
   for (int i = 0; i < frame.Count(); ++i, p += kPackedVertexSize) filer.PackVertex(v[i], p);
 }
 
@@ -561,39 +542,28 @@ void TMDLFrameList::Save(TMDLFiler& filer) {
   ComputeBounds();
   if (count > 0) filer.Size = static_cast<float>(Frame(0).AverageTriangleArea());
   int32_t done = 0;
-  std::vector<uint8_t> buf;
+  TByteWriter w;
   for (int s = 0; s < SceneCount(); ++s) {
     Progressor().SetDescription(Format(">Saving Frame %d", done));
     TMDLFrameGroup& scene = Scene(s);
     scene.RenumberFrames();
-    buf.clear();
-    auto putI32 = [&buf](int32_t v) {
-      uint8_t b[4];
-      PutI32LE(b, v);
-      buf.insert(buf.end(), b, b + 4);
-    };
+    w.Clear();
     if (scene.GroupType == 1) {
-      putI32(1);
-      putI32(scene.Count());
-      uint8_t box[2 * kPackedVertexSize];
-      filer.PackVertex(scene.BBoxMin, box);
-      filer.PackVertex(scene.BBoxMax, box + kPackedVertexSize);
-      buf.insert(buf.end(), box, box + sizeof box);
-      for (int i = 0; i < scene.Count(); ++i) {
-        uint8_t b[4];
-        PutF32LE(b, scene.Interval(i));
-        buf.insert(buf.end(), b, b + 4);
-      }
-      for (int i = 0; i < scene.Count(); ++i) AppendFrameRecord(filer, scene.Frame(i), buf);
+      w.I32(1);
+      w.I32(scene.Count());
+      filer.PackVertex(scene.BBoxMin, w);
+      filer.PackVertex(scene.BBoxMax, w);
+      for (int i = 0; i < scene.Count(); ++i) w.F32(scene.Interval(i));
+      for (int i = 0; i < scene.Count(); ++i) AppendFrameRecord(filer, scene.Frame(i), w);
       done += 1;
     } else {
       for (int i = 0; i < scene.Count(); ++i) {
-        putI32(0);
-        AppendFrameRecord(filer, scene.Frame(i), buf);
+        w.I32(0);
+        AppendFrameRecord(filer, scene.Frame(i), w);
       }
       done += scene.Count();
     }
-    filer.WriteBytes(buf.data(), buf.size());
+    filer.Write(w);
     Progressor().SetPosition(Percent(done, count));
   }
   filer.NumFrames = done;
@@ -660,22 +630,16 @@ void TMDLFrameList::SaveRaw(TMDLFiler& filer) {
   const int total = Count();
   TProgressScope progress(0, ">Saving Frame 0");
   int32_t entries = 0, frames = 0;
-  std::vector<uint8_t> buf;
+  TByteWriter w;
   for (int s = 0; s < SceneCount(); ++s) {
     Progressor().SetDescription(Format(">Saving Frame %d", entries));
     TMDLFrameGroup& scene = Scene(s);
     for (int i = 0; i < scene.Count(); ++i) {
       TMDLFrame& frame = scene.Frame(i);
-      buf.resize(static_cast<size_t>(frame.Count()) * kRawVertexSize);
-      uint8_t* p = buf.data();
+      w.Clear();
       const TFrameVertex* v = frame.Data();
-      for (int k = 0; k < frame.Count(); ++k, p += kRawVertexSize) {
-        PutF32LE(p, v[k].X);
-        PutF32LE(p + 4, v[k].Y);
-        PutF32LE(p + 8, v[k].Z);
-        PutI32LE(p + 12, v[k].NormalIndex);
-      }
-      filer.WriteBytes(buf.data(), buf.size());
+      for (int k = 0; k < frame.Count(); ++k) TMDLFiler::PutRawVertex(v[k], w);
+      filer.Write(w);
     }
     entries += scene.GroupType == 1 ? 1 : scene.Count();
     frames += scene.Count();
@@ -692,30 +656,19 @@ std::string ReadShort(TByteReader& r) {
   return std::string(reinterpret_cast<const char*>(r.Take(n)), n);
 }
 
-void PutShort(std::vector<uint8_t>& buf, const std::string& s) {
-  const size_t n = std::min<size_t>(s.size(), 255);
-  buf.push_back(static_cast<uint8_t>(n));
-  buf.insert(buf.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-void PutI32V(std::vector<uint8_t>& buf, int32_t v) {
-  uint8_t b[4];
-  PutI32LE(b, v);
-  buf.insert(buf.end(), b, b + 4);
-}
-
-void PutF32V(std::vector<uint8_t>& buf, float v) {
-  uint8_t b[4];
-  PutF32LE(b, v);
-  buf.insert(buf.end(), b, b + 4);
-}
-
 // The smallest object record of each extension version, for the check of
 // the object count against the bytes that remain.
 int64_t MinObjectRecord(int32_t extVersion) {
-  int64_t size = 4 + 4 + 1 + 4 + 4;  // index, parent, empty name, list count, pivot count
-  if (extVersion >= 3) size += 9 + 9 * 4 + 9 * 4 + 9;
+  int64_t size = kObjectRecordMinSize;
+  if (extVersion >= 3) size += kJointRecordMinSize;
   return size;
+}
+
+static_assert(kPivotRecordSize == 16 * 4 + 3 * 3 * 4 + TPivot::kChannels);
+
+// Pivot records before version 3 lack the key flags.
+int64_t PivotRecordSize(int32_t extVersion) {
+  return extVersion >= 3 ? kPivotRecordSize : kPivotRecordSize - TPivot::kChannels;
 }
 
 }  // namespace
@@ -739,7 +692,7 @@ void TMDLObjectList::Load(TMDLFiler& filer) {
   SetCount(0);
   SetCount(c);
   for (int v = 0; v < verts.Count(); ++v) verts.SetObjectIndex(v, kNoObject);
-  const int pivotBytes = 64 + 36 + (filer.ExtVersion >= 3 ? 9 : 0);
+  const int64_t pivotBytes = PivotRecordSize(filer.ExtVersion);
   TProgressScope progress(0, ">Loading Object 0");
   std::vector<int32_t> parents(static_cast<size_t>(c), -1);
   for (int i = 0; i < c; ++i) {
@@ -803,34 +756,36 @@ void TMDLObjectList::Load(TMDLFiler& filer) {
 }
 
 void TMDLObjectList::Save(TMDLFiler& filer) {
-  filer.WriteI32(Count());
   TMDLFrameList& frames = *Model->Frames;
   TProgressScope progress(0, ">Saving Object 0");
-  std::vector<uint8_t> buf;
+  TByteWriter w;
+  w.I32(Count());
+  filer.Write(w);
   for (int i = 0; i < Count(); ++i) {
     Progressor().SetDescription(Format(">Saving Object %d", i));
     TMDLObject& o = Object(i);
-    buf.clear();
-    PutI32V(buf, o.Index);
-    PutI32V(buf, o.ParentIndex);
-    PutShort(buf, o.Name);
+    w.Clear();
+    w.I32(o.Index);
+    w.I32(o.ParentIndex);
+    w.ShortString(o.Name);
     o.CollectVertices();
-    PutI32V(buf, static_cast<int32_t>(o.VertexIndices.size()));
-    for (int32_t v : o.VertexIndices) PutI32V(buf, v);
-    for (bool j : o.IsJoint) buf.push_back(j ? 1 : 0);
-    for (float v : o.JointValuesB) PutF32V(buf, v);
-    for (float v : o.JointValuesA) PutF32V(buf, v);
-    for (const std::string& s : o.JointNames) PutShort(buf, s);
-    PutI32V(buf, frames.Count());
+    w.I32(static_cast<int32_t>(o.VertexIndices.size()));
+    for (int32_t v : o.VertexIndices) w.I32(v);
+    for (bool j : o.IsJoint) w.U8(j ? 1 : 0);
+    for (float v : o.JointValuesB) w.F32(v);
+    for (float v : o.JointValuesA) w.F32(v);
+    for (const std::string& s : o.JointNames) w.ShortString(s);
+    w.I32(frames.Count());
+    w.Reserve(w.Size() + static_cast<size_t>(frames.Count()) * kPivotRecordSize);
     for (int f = 0; f < frames.Count(); ++f) {
       TPivot& p = frames.Frame(f).Pivot(o.Index);
-      for (float v : p.LocalMatrix().m) PutF32V(buf, v);
-      for (int k = 0; k < 3; ++k) PutF32V(buf, p.Translation()[k]);
-      for (int k = 0; k < 3; ++k) PutF32V(buf, p.Rotation()[k]);
-      for (int k = 0; k < 3; ++k) PutF32V(buf, p.Scale()[k]);
-      for (int k = 0; k < TPivot::kChannels; ++k) buf.push_back(p.IsKey(k) ? 1 : 0);
+      for (float v : p.LocalMatrix().m) w.F32(v);
+      for (int k = 0; k < 3; ++k) w.F32(p.Translation()[k]);
+      for (int k = 0; k < 3; ++k) w.F32(p.Rotation()[k]);
+      for (int k = 0; k < 3; ++k) w.F32(p.Scale()[k]);
+      for (int k = 0; k < TPivot::kChannels; ++k) w.U8(p.IsKey(k) ? 1 : 0);
     }
-    filer.WriteBytes(buf.data(), buf.size());
+    filer.Write(w);
     Progressor().SetPosition(Percent(i + 1, Count()));
   }
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/ByteReader.h"
+#include "core/ByteWriter.h"
 #include "core/Filters.h"
 #include "mdl/MdlTypes.h"
 
@@ -27,8 +28,17 @@ constexpr int kTriangleSize = 16;
 constexpr int kPackedVertexSize = 4;
 constexpr int kRawVertexSize = 16;
 constexpr int kNameSize = kFrameNameSize;
-constexpr int kPivotRecordSize = 109;
-constexpr int kExtHeaderSize = 8;
+// Matrix (16 floats), translation, rotation and scale (3 floats each), one
+// key flag per channel.
+constexpr int kPivotRecordSize = 16 * 4 + 3 * 3 * 4 + 9;
+// Index, parent index, an empty name, vertex count, pivot count.
+constexpr int kObjectRecordMinSize = 4 + 4 + 1 + 4 + 4;
+// From version 3: joint flags, joint values B and A, nine empty joint names.
+constexpr int kJointRecordMinSize = 9 + 9 * 4 + 9 * 4 + 9;
+constexpr char kExtMarker[] = "TSLX";
+constexpr int kExtMarkerSize = 4;
+// The marker and the extension version.
+constexpr int kExtHeaderSize = kExtMarkerSize + 4;
 constexpr int kExtVersionWritten = 4;
 constexpr uint16_t kBufferSize = 65535;
 }  // namespace mdlformat
@@ -88,11 +98,14 @@ public:
   void WriteVertex(const TFrameVertex& v);
   void WriteName(const std::string& name);
   void WriteRawVertex(const TFrameVertex& v);
-  // The packed form of a position, appended to `out`.
+  // The packed form of a position, stored at `out` or appended to `w`.
   void PackVertex(const TFrameVertex& v, uint8_t* out) const;
+  void PackVertex(const TFrameVertex& v, TByteWriter& w) const;
   TFrameVertex UnpackVertex(const uint8_t* p) const;
-  void WriteI32(int32_t v);
-  void WriteF32(float v);
+  // The full-precision form of a position, appended to `w`.
+  static void PutRawVertex(const TFrameVertex& v, TByteWriter& w);
+  // Everything `w` holds, at the current position.
+  void Write(const TByteWriter& w);
   void WriteBytes(const void* data, size_t n) { WriteBuffer(data, static_cast<int64_t>(n)); }
 
 private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/ByteWriter.h"
 #include "core/Endian.h"
 #include "core/Format.h"
 #include "core/SafeSave.h"
@@ -24,18 +25,18 @@ void TBitmapInfoHeader::Read(const uint8_t* p) {
   ClrImportant = GetU32LE(p + 36);
 }
 
-void TBitmapInfoHeader::Write(uint8_t* p) const {
-  PutU32LE(p, Size);
-  PutI32LE(p + 4, Width);
-  PutI32LE(p + 8, Height);
-  PutU16LE(p + 12, Planes);
-  PutU16LE(p + 14, BitCount);
-  PutU32LE(p + 16, Compression);
-  PutU32LE(p + 20, SizeImage);
-  PutI32LE(p + 24, XPelsPerMeter);
-  PutI32LE(p + 28, YPelsPerMeter);
-  PutU32LE(p + 32, ClrUsed);
-  PutU32LE(p + 36, ClrImportant);
+void TBitmapInfoHeader::Write(TByteWriter& w) const {
+  w.U32(Size);
+  w.I32(Width);
+  w.I32(Height);
+  w.U16(Planes);
+  w.U16(BitCount);
+  w.U32(Compression);
+  w.U32(SizeImage);
+  w.I32(XPelsPerMeter);
+  w.I32(YPelsPerMeter);
+  w.U32(ClrUsed);
+  w.U32(ClrImportant);
 }
 
 // ---- TWinGBitStream ----------------------------------------------------------
@@ -164,7 +165,6 @@ namespace {
 
 // Fields of the 14-byte file header.
 constexpr int kFileType = 0;
-constexpr int kFileSize = 2;
 constexpr int kFileReserved1 = 6;
 constexpr int kFileReserved2 = 8;
 constexpr int kFileBitsOffset = 10;
@@ -242,19 +242,19 @@ void TWinGBitmap::LoadFromStream(TStream& stream) {
 }
 
 void TWinGBitmap::SaveToStream(TStream& stream) const {
-  uint8_t head[kBitmapBitsOffset];
-  PutU16LE(head + kFileType, kBitmapFileType);
-  PutU32LE(head + kFileSize, static_cast<uint32_t>(Bits_.size() + kBitmapBitsOffset));
-  PutU16LE(head + kFileReserved1, 0);
-  PutU16LE(head + kFileReserved2, 0);
-  PutU32LE(head + kFileBitsOffset, kBitmapBitsOffset);
+  TByteWriter head(kBitmapBitsOffset);
+  head.U16(kBitmapFileType);
+  head.U32(static_cast<uint32_t>(Bits_.size() + kBitmapBitsOffset));
+  head.U16(0);  // reserved
+  head.U16(0);
+  head.U32(kBitmapBitsOffset);
   TBitmapInfoHeader info = Header_;
   // The file always carries all 256 colours; a count beyond that would make
   // the file unreadable elsewhere.
   if (info.ClrUsed > kColorTableEntries) info.ClrUsed = info.ClrImportant = 0;
-  info.Write(head + kBitmapFileHeaderSize);
-  std::memcpy(head + kBitmapFileHeaderSize + kBitmapInfoHeaderSize, ColorTable_.data(), kColorTableSize);
-  stream.WriteBuffer(head, kBitmapBitsOffset);
+  info.Write(head);
+  head.Bytes(ColorTable_.data(), kColorTableSize);
+  head.WriteTo(stream);
   stream.WriteBuffer(Bits_.data(), static_cast<int64_t>(Bits_.size()));
 }
 

@@ -36,6 +36,8 @@ constexpr int kColorTableSize = kColorTableEntries * 4;
 constexpr int kBitmapBitsOffset = kBitmapFileHeaderSize + kBitmapInfoHeaderSize + kColorTableSize;  // 1078
 constexpr uint16_t kBitmapFileType = 0x4D42;  // "BM"
 
+class TByteWriter;
+
 // The 40-byte bitmap info header.
 struct TBitmapInfoHeader {
   uint32_t Size = kBitmapInfoHeaderSize;
@@ -51,7 +53,7 @@ struct TBitmapInfoHeader {
   uint32_t ClrImportant = 0;
 
   void Read(const uint8_t* p);
-  void Write(uint8_t* p) const;
+  void Write(TByteWriter& w) const;
 };
 
 // A stream over the bitmap's pixel bytes. Writing never grows it: at most
