@@ -22,11 +22,11 @@ int32_t ClampIndex(int32_t i, int count) { return std::min(std::max(i, 0), count
 // ---- TMDLObserver ---------------------------------------------------------------
 
 TMDLObserver::~TMDLObserver() {
-  if (TMDLEditor* e = TMDLEditor::AccessInstance(0)) e->RemoveObserver(this);
+  if (TMDLEditor* e = TMDLEditor::Peek()) e->RemoveObserver(this);
 }
 
 void TMDLObserver::Loaded() {
-  if (TMDLEditor* e = TMDLEditor::AccessInstance(0)) e->AddObserver(this);
+  if (TMDLEditor* e = TMDLEditor::Peek()) e->AddObserver(this);
 }
 
 void TMDLObserver::SetEnabled(bool enabled) {
@@ -34,7 +34,7 @@ void TMDLObserver::SetEnabled(bool enabled) {
   if (enabled) Loaded();
 }
 
-bool TMDLObserver::EditorExists() const { return TMDLEditor::AccessInstance(0) != nullptr; }
+bool TMDLObserver::EditorExists() const { return TMDLEditor::Peek() != nullptr; }
 bool TMDLObserver::IsValid() const { return TMDLEditor::Instance().IsValid(); }
 uint8_t TMDLObserver::CurrentColor() const { return TMDLEditor::Instance().CurrentColor; }
 int32_t TMDLObserver::CurrentFrame() const { return TMDLEditor::Instance().CurrentFrame; }
@@ -57,25 +57,24 @@ void TMDLObserver::SetPenSize(int32_t n) { TMDLEditor::Instance().SetPenSize(n);
 
 // ---- instance -----------------------------------------------------------------
 
-TMDLEditor* TMDLEditor::AccessInstance(int request) {
+TMDLEditor* TMDLEditor::AccessInstance(TInstanceRequest request) {
   switch (request) {
-    case 0:
+    case TInstanceRequest::Peek:
       return SharedEditor;
-    case 1:
+    case TInstanceRequest::Access:
       if (!SharedEditor) SharedEditor = new TMDLEditor();
       return SharedEditor;
-    case 2:
+    case TInstanceRequest::Forget:
       SharedEditor = nullptr;
       return nullptr;
-    default:
-      throw Exception(Format("Illegal request %d in AccessInstance", request));
   }
+  throw Exception(Format("Illegal request %d in AccessInstance", static_cast<int>(request)));
 }
 
 TMDLEditor::TMDLEditor() : Model(std::make_unique<TMDL>()) {}
 
 TMDLEditor::~TMDLEditor() {
-  if (SharedEditor == this) AccessInstance(2);
+  if (SharedEditor == this) AccessInstance(TInstanceRequest::Forget);
 }
 
 bool TMDLEditor::IsValid() const { return Ready && Model->Frames->Count() > 0 && Model->Skins->Count() > 0; }

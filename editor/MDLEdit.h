@@ -29,6 +29,16 @@ struct TFrameImportCount {
 class TMDLEditor;
 class TPivot;
 
+// What TMDLEditor::AccessInstance is asked to do with the program-wide editor.
+enum class TInstanceRequest {
+  // Give the editor, or null when there is none.
+  Peek = 0,
+  // Give the editor, making it on first use.
+  Access = 1,
+  // Forget the editor without freeing it (its destructor asks this).
+  Forget = 2,
+};
+
 class TMDLObserver {
 public:
   using TNotifyEvent = std::function<void(TMDLObserver* sender)>;
@@ -106,13 +116,14 @@ public:
   TMDLEditor(const TMDLEditor&) = delete;
   TMDLEditor& operator=(const TMDLEditor&) = delete;
 
-  // The program-wide editor: request 0 gives it (or null), 1 gives it and
-  // makes it on first use, 2 forgets it. Any other request raises
-  // Exception "Illegal request %d in AccessInstance".
-  static TMDLEditor* AccessInstance(int request);
-  static TMDLEditor& Instance() { return *AccessInstance(1); }
+  // The program-wide editor, as `request` says. A value outside the enum
+  // raises Exception "Illegal request %d in AccessInstance".
+  static TMDLEditor* AccessInstance(TInstanceRequest request);
+  static TMDLEditor& Instance() { return *AccessInstance(TInstanceRequest::Access); }
+  // The program-wide editor, or null while there is none.
+  static TMDLEditor* Peek() { return AccessInstance(TInstanceRequest::Peek); }
   // Frees the program-wide editor, if there is one.
-  static void ReleaseInstance() { delete AccessInstance(0); }
+  static void ReleaseInstance() { delete Peek(); }
 
   // ---- state -----------------------------------------------------------------
   std::string ApplicationHint;

@@ -31,8 +31,8 @@ int32_t ClampSkin(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v
 TMDLFramePaintBox::TMDLFramePaintBox(TMDLEditor* editor, TSurfaceHost* host,
                                      TAnimationTimerThread::TOwnerCall ownerCall)
     : TWinGSurface(host),
-      Editor_(editor ? editor : TMDLEditor::AccessInstance(1)),
-      SharedEditor_(Editor_ == TMDLEditor::AccessInstance(0)) {
+      Editor_(editor ? editor : &TMDLEditor::Instance()),
+      SharedEditor_(Editor_ == TMDLEditor::Peek()) {
   SetPalette(DisplayPalette().NewHandle());
   RecordBitmap.SetPalette(GamePalette().NewHandle());
   UpdateCamera();
@@ -45,7 +45,7 @@ TMDLFramePaintBox::~TMDLFramePaintBox() {
   Timer_.reset();
   // The program-wide editor may have been freed before this window; an
   // editor of our own must outlive us.
-  if (!SharedEditor_ || TMDLEditor::AccessInstance(0) == Editor_) Editor_->RemoveObserver(&Observer_);
+  if (!SharedEditor_ || TMDLEditor::Peek() == Editor_) Editor_->RemoveObserver(&Observer_);
 }
 
 void TMDLFramePaintBox::Loaded() {

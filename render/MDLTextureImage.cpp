@@ -26,15 +26,15 @@ enum : uint8_t { kView = 0, kVertex = 1, kPen = 3, kDropper = 4, kFill = 5 };
 
 TMDLTextureImage::TMDLTextureImage(TMDLEditor* editor, TSurfaceHost* host)
     : TWinGSurface(host),
-      Editor_(editor ? editor : TMDLEditor::AccessInstance(1)),
-      SharedEditor_(Editor_ == TMDLEditor::AccessInstance(0)) {
+      Editor_(editor ? editor : &TMDLEditor::Instance()),
+      SharedEditor_(Editor_ == TMDLEditor::Peek()) {
   SetPalette(DisplayPalette().NewHandle());
   BindObserver();
 }
 
 TMDLTextureImage::~TMDLTextureImage() {
   // The program-wide editor may have gone before this window.
-  if (!SharedEditor_ || TMDLEditor::AccessInstance(0) == Editor_) Editor_->RemoveObserver(&Observer_);
+  if (!SharedEditor_ || TMDLEditor::Peek() == Editor_) Editor_->RemoveObserver(&Observer_);
 }
 
 void TMDLTextureImage::Loaded() {

@@ -67,7 +67,7 @@ void TQuakePalette::SetObserveMDL(bool value) {
     Invalidate();
     return;
   }
-  Observed_ = Editor_ ? Editor_ : TMDLEditor::AccessInstance(1);
+  Observed_ = Editor_ ? Editor_ : &TMDLEditor::Instance();
   Observer_ = std::make_unique<TMDLObserver>();
   BindObserver();
   Observed_->AddObserver(Observer_.get());
@@ -87,7 +87,7 @@ TMDLEditor* TQuakePalette::ObservedEditor() const {
   if (!ObserveMDL_ || !Observed_) return nullptr;
   if (Editor_) return Editor_;
   // The program-wide editor may have been freed since we registered.
-  return TMDLEditor::AccessInstance(0) == Observed_ ? Observed_ : nullptr;
+  return TMDLEditor::Peek() == Observed_ ? Observed_ : nullptr;
 }
 
 bool TQuakePalette::ModelShown() const {

@@ -11,10 +11,11 @@ using namespace edtest;
 
 TEST(MDLEditorInstance, IsMadeOnFirstUseAndForgottenWhenFreed) {
   TMDLEditor::ReleaseInstance();
-  EXPECT_EQ(TMDLEditor::AccessInstance(0), nullptr);
-  TMDLEditor* e = TMDLEditor::AccessInstance(1);
+  EXPECT_EQ(TMDLEditor::AccessInstance(TInstanceRequest::Peek), nullptr);
+  TMDLEditor* e = TMDLEditor::AccessInstance(TInstanceRequest::Access);
   ASSERT_NE(e, nullptr);
-  EXPECT_EQ(TMDLEditor::AccessInstance(1), e);
+  EXPECT_EQ(TMDLEditor::AccessInstance(TInstanceRequest::Access), e);
+  EXPECT_EQ(TMDLEditor::Peek(), e);
   EXPECT_EQ(&TMDLEditor::Instance(), e);
   // A new editor: no model shown yet, no triangle or vertex, no pen size.
   EXPECT_FALSE(e->IsValid());
@@ -24,29 +25,29 @@ TEST(MDLEditorInstance, IsMadeOnFirstUseAndForgottenWhenFreed) {
   EXPECT_EQ(e->HiddenObjects.Size(), 65536);
   EXPECT_EQ(e->SelectedVertices.Size(), 40000);
   TMDLEditor::ReleaseInstance();
-  EXPECT_EQ(TMDLEditor::AccessInstance(0), nullptr);
-  // Request 2 forgets without freeing.
-  TMDLEditor* f = TMDLEditor::AccessInstance(1);
-  EXPECT_EQ(TMDLEditor::AccessInstance(2), nullptr);
-  EXPECT_EQ(TMDLEditor::AccessInstance(0), nullptr);
+  EXPECT_EQ(TMDLEditor::Peek(), nullptr);
+  // Forget lets go without freeing.
+  TMDLEditor* f = TMDLEditor::AccessInstance(TInstanceRequest::Access);
+  EXPECT_EQ(TMDLEditor::AccessInstance(TInstanceRequest::Forget), nullptr);
+  EXPECT_EQ(TMDLEditor::Peek(), nullptr);
   delete f;
 }
 
 TEST(MDLEditorInstance, RefusesUnknownRequests) {
   try {
-    TMDLEditor::AccessInstance(3);
+    TMDLEditor::AccessInstance(static_cast<TInstanceRequest>(3));
     FAIL() << "no exception";
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "Illegal request 3 in AccessInstance");
   }
-  EXPECT_THROW(TMDLEditor::AccessInstance(-1), Exception);
+  EXPECT_THROW(TMDLEditor::AccessInstance(static_cast<TInstanceRequest>(-1)), Exception);
 }
 
 TEST(MDLEditorInstance, AnEditorOtherThanTheInstanceLeavesItAlone) {
   TMDLEditor::ReleaseInstance();
   TMDLEditor* shared = &TMDLEditor::Instance();
   { TMDLEditor other; }
-  EXPECT_EQ(TMDLEditor::AccessInstance(0), shared);
+  EXPECT_EQ(TMDLEditor::Peek(), shared);
   TMDLEditor::ReleaseInstance();
 }
 

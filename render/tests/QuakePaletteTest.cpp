@@ -298,7 +298,7 @@ TEST(QuakePalette, ProgramWideEditorMayGoFirst) {
   TMDLEditor::ReleaseInstance();
   TPaletteProbe p;
   p.Palette.SetObserveMDL(true);
-  ASSERT_NE(TMDLEditor::AccessInstance(0), nullptr);
+  ASSERT_NE(TMDLEditor::Peek(), nullptr);
   TMDLEditor::Instance().SetCurrentColor(42);
   EXPECT_EQ(p.Palette.ColorIndex(), 42);
   TMDLEditor::ReleaseInstance();
