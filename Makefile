@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 APT_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
                 qt6-base-dev qt6-svg-dev libgl-dev \
-                desktop-file-utils libxml2-utils
+                libpng-dev desktop-file-utils libxml2-utils
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 .PHONY: all deps build run test sanitize bench fuzz clean

@@ -6,6 +6,7 @@
 #include "core/Streams.h"
 #include "exchange/BmpFormat.h"
 #include "exchange/PcxFormat.h"
+#include "exchange/PngFormat.h"
 
 std::string TBmpImpExpFormat::Description() const { throw EImportExportError("Description not available"); }
 std::string TBmpImpExpFormat::Extension() const { throw EImportExportError("Extension not available"); }
@@ -66,4 +67,5 @@ void TBitmapFiler::ExportToFile(const std::string& fileName) {
 void RegisterBitmapFormats(TBitmapFiler& filer) {
   filer.RegisterFormat<TBMPFormat>();
   filer.RegisterFormat<TPCXFormat>();
+  filer.RegisterFormat<TPNGFormat>();
 }

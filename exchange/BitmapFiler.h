@@ -75,6 +75,6 @@ private:
   TFormatList<TBmpImpExpFormat> Formats_;
 };
 
-// Registers the program's picture formats in their dialog order: BMP, PCX.
+// Registers the program's picture formats in their dialog order: BMP, PCX, PNG.
 // The shared filer calls it when it is made.
 void RegisterBitmapFormats(TBitmapFiler& filer);

@@ -43,9 +43,10 @@ TEST_F(SharedBitmapFiler, AccessInstanceAndRegisteredFormats) {
   EXPECT_EQ(TBitmapFiler::AccessInstance(0), nullptr);
   TBitmapFiler& filer = TBitmapFiler::Instance();
   EXPECT_EQ(TBitmapFiler::AccessInstance(1), &filer);
-  EXPECT_EQ(filer.GetImportFilter(), "Windows Bitmap (BMP)|*.BMP|Zsoft Paintbrush (PCX)|*.PCX");
-  EXPECT_EQ(filer.GetExportFilter(), "Windows Bitmap (BMP)|*.BMP");
-  for (const char* ext : {"bmp", ".Bmp", "PCX", ".pcx"}) EXPECT_TRUE(filer.IsKnownExtension(ext)) << ext;
+  EXPECT_EQ(filer.GetImportFilter(),
+            "Windows Bitmap (BMP)|*.BMP|Zsoft Paintbrush (PCX)|*.PCX|Portable Network Graphics (PNG)|*.PNG");
+  EXPECT_EQ(filer.GetExportFilter(), "Windows Bitmap (BMP)|*.BMP|Portable Network Graphics (PNG)|*.PNG");
+  for (const char* ext : {"bmp", ".Bmp", "PCX", ".pcx", "png", ".PNG"}) EXPECT_TRUE(filer.IsKnownExtension(ext)) << ext;
   for (const char* ext : {"", "dxf", ".gif"}) EXPECT_FALSE(filer.IsKnownExtension(ext)) << ext;
   try {
     TBitmapFiler::AccessInstance(7);
