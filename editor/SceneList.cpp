@@ -18,19 +18,20 @@
 // the exporter makes the scene names it lists distinct in that sense.
 
 #include <algorithm>
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Format.h"
 #include "core/IniFile.h"
 #include "core/Paths.h"
 #include "editor/MDLEdit.h"
+#include "exchange/TextNumbers.h"
 
 namespace {
 
@@ -127,22 +128,11 @@ std::string FormatDuration(double v) {
   return s;
 }
 
-// A number with "." as decimal separator, blanks around it allowed.
-bool ParseDuration(const std::string& line, double& out) {
-  size_t b = 0, e = line.size();
-  while (b < e && (line[b] == ' ' || line[b] == '\t')) ++b;
-  while (e > b && (line[e - 1] == ' ' || line[e - 1] == '\t' || line[e - 1] == '\r')) --e;
-  // A leading "+" is allowed once, and not before a "-".
-  if (b < e && line[b] == '+') {
-    ++b;
-    if (b < e && (line[b] == '-' || line[b] == '+')) return false;
-  }
-  if (b == e) return false;
-  double v = 0;
-  const auto [end, ec] = std::from_chars(line.data() + b, line.data() + e, v, std::chars_format::general);
-  if (ec != std::errc() || end != line.data() + e || !std::isfinite(v) || std::fabs(v) > FLT_MAX) return false;
-  out = v;
-  return true;
+// A number with "." as decimal separator, blanks (and a line's CR) around
+// it allowed; none that a float cannot hold.
+bool ParseDuration(std::string_view line, float& out) {
+  while (!line.empty() && (line.back() == '\r' || IsTextBlank(line.back()))) line.remove_suffix(1);
+  return ParseTextFloat(line, out);
 }
 
 }  // namespace
@@ -312,11 +302,20 @@ void TMDLEditor::SetSceneDurations(const std::vector<std::string>& lines) {
   if (static_cast<int>(lines.size()) < SceneFrameCount)
     throw EMDLError(Format("%d durations given for the %d frames of scene '%s'", static_cast<int>(lines.size()),
                            SceneFrameCount, CurrentSceneName().c_str()));
-  std::vector<double> durations(static_cast<size_t>(SceneFrameCount));
-  for (int i = 0; i < SceneFrameCount; ++i)
-    if (!ParseDuration(lines[static_cast<size_t>(i)], durations[static_cast<size_t>(i)]))
-      throw EMDLError(Format("\"%s\" is not a valid duration", lines[static_cast<size_t>(i)].c_str()));
+  std::vector<float> durations(static_cast<size_t>(SceneFrameCount));
+  // The times the frames get, summed as the frame list sums them: each
+  // must stay a finite float as well.
+  float time = 0;
+  for (int i = 0; i < SceneFrameCount; ++i) {
+    const std::string& line = lines[static_cast<size_t>(i)];
+    float& d = durations[static_cast<size_t>(i)];
+    if (!ParseDuration(line, d))
+      throw EMDLError(Format("\"%s\" on line %d is not a valid duration", line.c_str(), i + 1));
+    time = i > 0 ? static_cast<float>(static_cast<double>(time) + d) : d;
+    if (!std::isfinite(time))
+      throw EMDLError(Format("The durations up to line %d add up to more time than a frame can hold", i + 1));
+  }
   TMDLFrameList& frames = *Model->Frames;
   for (int i = 0; i < SceneFrameCount; ++i)
-    frames.SetSceneFrameDuration(CurrentScene, i, static_cast<float>(durations[static_cast<size_t>(i)]));
+    frames.SetSceneFrameDuration(CurrentScene, i, durations[static_cast<size_t>(i)]);
 }

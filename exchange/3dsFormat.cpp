@@ -107,6 +107,9 @@ private:
       if (!std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2]))
         throw EImportExportError(
             Format("3DS vertex %d has a coordinate that is not a number", static_cast<int>(Vertices_.size())));
+      if (!IsImportCoordinate(v[0]) || !IsImportCoordinate(v[1]) || !IsImportCoordinate(v[2]))
+        throw EImportExportError(Format("3DS vertex %d has a coordinate that is too large: %s",
+                                        static_cast<int>(Vertices_.size()), kImportCoordinateRange));
       v[3] = 1.0f;
       Vertices_.push_back(v);
     }

@@ -35,7 +35,12 @@ float NumberToken(TTokenizer& tok) {
   if (!ParseTextFloat(tok.Token(), v))
     throw EImportExportError(Format("'%s' is not a valid floating point value on line %d", tok.Token().c_str(),
                                     static_cast<int>(tok.Line())));
-  return v * kImportScale;
+  // Checked after scaling: a float near its limit doubles to infinity.
+  v *= kImportScale;
+  if (!IsImportCoordinate(v))
+    throw EImportExportError(Format("'%s' on line %d is too large for a coordinate: %s", tok.Token().c_str(),
+                                    static_cast<int>(tok.Line()), kImportCoordinateRange));
+  return v;
 }
 
 // Returns false when the import stops for good (end of input, or a token

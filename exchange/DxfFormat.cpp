@@ -133,6 +133,7 @@ private:
       while (Line_.empty() && !Exhausted()) ReadLine();
     // Copied: the read-ahead below may move the buffer under the view.
     Value_.assign(Line_);
+    ValueLine_ = LineCounter_;
     ReadLine();
   }
 
@@ -140,6 +141,9 @@ private:
     float v = 0;
     if (!ParseTextFloat(Value_, v))
       throw EImportExportError(Format("Error in DXF file, invalid group token at line %d", LineCounter_));
+    if (!IsImportCoordinate(v))
+      throw EImportExportError(Format("Error in DXF file, coordinate %s at line %d is too large: %s",
+                                      std::string(TrimBlanks(Value_)).c_str(), ValueLine_, kImportCoordinateRange));
     return v;
   }
 
@@ -207,6 +211,7 @@ private:
   std::string Spill_;
   int32_t Code_ = 0;
   std::string Value_;
+  int32_t ValueLine_ = 0;  // the value's own line; the counter is one ahead
   bool Pending_ = false;
   TStoreVertex Extra_;
 };

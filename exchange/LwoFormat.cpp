@@ -61,6 +61,9 @@ private:
       if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         throw EImportExportError(
             Format("LWO point %d has a coordinate that is not a number", static_cast<int>(i)));
+      if (!IsImportCoordinate(x) || !IsImportCoordinate(y) || !IsImportCoordinate(z))
+        throw EImportExportError(Format("LWO point %d has a coordinate that is too large: %s", static_cast<int>(i),
+                                        kImportCoordinateRange));
       // LightWave (X, Y, Z) is the model's (Z, X, Y).
       Points_[i] = TStoreVertex{{z, x, y, 1.0f}};
     }

@@ -14,6 +14,16 @@ TESSEL_DECLARE_EXCEPTION(EImportExportError, Exception);
 constexpr int kMaxImportTriangles = 40000;
 constexpr int kMaxImportVertices = 40000;
 
+// Largest coordinate an import may give. The model's bounding box is folded
+// from +-9999999, so positions beyond it would give a wrong box, and with it
+// a wrong origin and scale in the saved file; within it every size, radius
+// and area the model computes stays a finite float.
+constexpr float kMaxImportCoordinate = 9999999.0f;
+// False for NaN and the infinities as well.
+inline bool IsImportCoordinate(float v) { return v >= -kMaxImportCoordinate && v <= kMaxImportCoordinate; }
+// The end of the importers' messages about coordinates out of range.
+inline constexpr const char* kImportCoordinateRange = "a model's positions lie between -9999999 and 9999999";
+
 // One corner: components 0, 1, 2 are the model's frame x, y, z. The fourth
 // word has no meaning in the exchange; writers may leave anything there and
 // no reader looks at it.

@@ -477,18 +477,42 @@ TEST_F(SceneListTest, SetDurationsReadsDotsEvenUnderACommaLocale) {
   EXPECT_EQ(Editor->GetSceneDurations(), (std::vector<std::string>{"    0.25", "    0.50", "    0.10"}));
 }
 
-TEST_F(SceneListTest, ABadDurationChangesNothing) {
+TEST_F(SceneListTest, ABadDurationChangesNothingAndNamesItsLine) {
   Open();
   Editor->SetCurrentScene(1);
   Editor->SetSceneDurations({"0.1", "0.2", "0.3"});
-  for (const std::vector<std::string>& lines : std::vector<std::vector<std::string>>{
-           {"0.5", "0,5", "1"}, {"0.5", "1", "abc"}, {"0.5", "", "1"}, {"0.5", "1", "inf"}, {"+-1", "1", "1"},
-           {"0.5", "1"}, {"1e300", "1", "1"}}) {
-    SCOPED_TRACE(lines[0] + "|" + lines[1]);
-    EXPECT_THROW(Editor->SetSceneDurations(lines), EMDLError);
+  const std::string forty = "1234567890123456789012345678901234567890";
+  const std::string sum = "The durations up to line 2 add up to more time than a frame can hold";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"0.5", "0,5", "1"}, "\"0,5\" on line 2 is not a valid duration"},
+      {{"0.5", "1", "abc"}, "\"abc\" on line 3 is not a valid duration"},
+      {{"0.5", "", "1"}, "\"\" on line 2 is not a valid duration"},
+      {{"0.5", "1", "inf"}, "\"inf\" on line 3 is not a valid duration"},
+      {{"nan", "1", "1"}, "\"nan\" on line 1 is not a valid duration"},
+      {{"0.5", forty, "1"}, "\"" + forty + "\" on line 2 is not a valid duration"},
+      {{"0.5", "1", "-" + forty}, "\"-" + forty + "\" on line 3 is not a valid duration"},
+      {{"1e39", "1", "1"}, "\"1e39\" on line 1 is not a valid duration"},
+      {{"1", "-1e39", "1"}, "\"-1e39\" on line 2 is not a valid duration"},
+      {{"1e300", "1", "1"}, "\"1e300\" on line 1 is not a valid duration"},
+      {{"+-1", "1", "1"}, "\"+-1\" on line 1 is not a valid duration"},
+      {{"3e38", "3e38", "1"}, sum},
+      {{"-3e38", "-3.3e38", "1"}, sum},
+      {{"0.5", "1"}, "2 durations given for the 3 frames of scene 'walk'"},
+  };
+  for (const auto& [lines, message] : cases) {
+    SCOPED_TRACE(message);
+    try {
+      Editor->SetSceneDurations(lines);
+      ADD_FAILURE() << "accepted";
+    } catch (const EMDLError& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
     EXPECT_FLOAT_EQ(Frames().Scene(1).Interval(0), 0.1f);
     EXPECT_FLOAT_EQ(Frames().Scene(1).Interval(2), 0.6f);
   }
+  // Huge durations that cancel out stay finite times.
+  Editor->SetSceneDurations({"3e38", "-3e38", "1 \r"});
+  EXPECT_FLOAT_EQ(Frames().Scene(1).Interval(2), 1.0f);
 }
 
 // ---- the game's models ------------------------------------------------------------

@@ -168,6 +168,8 @@ TEST(ThreeDsImport, RefusesNonFiniteCoordinates) {
             "3DS vertex 1 has a coordinate that is not a number");
   EXPECT_EQ(ImportError(File(Mesh("m", Points({{std::numeric_limits<float>::infinity(), 0, 0}})))),
             "3DS vertex 0 has a coordinate that is not a number");
+  EXPECT_EQ(ImportError(File(Mesh("m", Points({{0, 0, 0}, {0, 0, 9999999}, {0, -3e38f, 0}})))),
+            "3DS vertex 2 has a coordinate that is too large: a model's positions lie between -9999999 and 9999999");
 }
 
 TEST(ThreeDsImport, DeepNestingIsRefusedNotFollowed) {

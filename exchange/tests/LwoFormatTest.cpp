@@ -151,6 +151,8 @@ TEST(LwoImport, RefusesBadIndicesMisplacedListsAndLengths) {
 TEST(LwoImport, RefusesNonFiniteCoordinates) {
   EXPECT_EQ(ImportError(Form({Points({{0, 0, 0}, {0, 0, std::numeric_limits<float>::quiet_NaN()}})})),
             "LWO point 1 has a coordinate that is not a number");
+  EXPECT_EQ(ImportError(Form({Points({{-9999999, 0, 0}, {1e8f, 0, 0}})})),
+            "LWO point 1 has a coordinate that is too large: a model's positions lie between -9999999 and 9999999");
 }
 
 TEST(LwoImport, EmptyFormGivesNothing) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -161,4 +162,34 @@ TEST_F(ExchangeCliTest, NewFromBaseBuildsAModelFromGeometry) {
   EXPECT_NE(r.Err.find("No triangles found in file"), std::string::npos) << r.Err;
   EXPECT_EQ(RunTessel("new-from-base " + Q("boxes.mdl") + " -o " + Q("none.mdl")).Status, 2);
   EXPECT_FALSE(fs::exists(P("none.mdl")));
+}
+
+TEST_F(ExchangeCliTest, NewFromBaseRefusesPositionsNoModelHoldsAndSavesFiniteBounds) {
+  // A float near its limit, doubled by the CAD reader, would be infinite.
+  const std::string face = "points a\n3\nF 1 1 1 2 2 2 3 3 %s\nF 0 0 0 1 0 0 0 1 0\nend\n";
+  auto cad = [&](const std::string& name, const std::string& value) {
+    std::string text = face;
+    text.replace(text.find("%s"), 2, value);
+    std::ofstream(P(name)) << text;
+  };
+  cad("huge.cad", "3e38");
+  TRun r = RunTessel("new-from-base " + Q("huge.cad") + " -o " + Q("huge.mdl"));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("'3e38' on line 3 is too large for a coordinate"), std::string::npos) << r.Err;
+  EXPECT_FALSE(fs::exists(P("huge.mdl")));
+
+  // The farthest positions a model holds save with finite bounds.
+  cad("far.cad", "-4999999.5");
+  r = RunTessel("new-from-base " + Q("far.cad") + " -o " + Q("far.mdl"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TMDL m;
+  m.LoadFromFile(P("far.mdl"));
+  const TMDLFiler& h = *m.Header;
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_TRUE(std::isfinite(h.Scale[k]) && std::isfinite(h.Origin[k])) << k;
+    EXPECT_GT(h.Scale[k], 0) << k;
+  }
+  EXPECT_EQ(h.Origin[1], -9999999.0f);
+  EXPECT_TRUE(std::isfinite(h.Radius) && h.Radius >= 9999999.0f) << h.Radius;
+  EXPECT_TRUE(std::isfinite(h.Size)) << h.Size;
 }
