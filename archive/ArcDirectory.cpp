@@ -3,10 +3,6 @@
 #include <fnmatch.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include "core/ByteReader.h"
@@ -26,25 +22,6 @@ std::string IncludeTrailingSeparator(const std::string& path) {
   return path + '/';
 }
 
-int64_t StrToInt64Def(const std::string& text, int64_t def) {
-  if (text.empty()) return def;
-  const char* s = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  long long v = std::strtoll(s, &end, 10);
-  if (errno != 0 || end == s || *end != '\0' || std::isspace(static_cast<unsigned char>(*s))) return def;
-  return v;
-}
-
-int64_t StrToInt64(const std::string& text) {
-  // Any value a row can hold fits comfortably; a sentinel outside that range
-  // tells a conversion failure apart from a real number.
-  constexpr int64_t bad = INT64_MIN;
-  int64_t v = StrToInt64Def(text, bad);
-  if (v == bad) throw EArchiveError(Format("'%s' is not a valid integer value", text.c_str()));
-  return v;
-}
-
 namespace {
 
 unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
@@ -61,10 +38,10 @@ TArchiveEntryRow MakeRow(std::string stored, int32_t offset, int32_t length, boo
   size_t dot = stored.find_last_of('.');
   if (dot != std::string::npos && dot < nameStart) dot = std::string::npos;
   if (dot != std::string::npos) row.Type.assign(stored, dot + 1);
-  row.Size = std::to_string(length);
+  row.Size = length;
   row.Path.assign(stored, 0, nameStart);
   if (pak) std::replace(row.Path.begin(), row.Path.end(), '\\', '/');
-  row.Offset = std::to_string(offset);
+  row.Offset = offset;
   row.Name.assign(stored, nameStart, (dot == std::string::npos ? stored.size() : dot) - nameStart);
   row.StoredName = std::move(stored);
   return row;
@@ -103,15 +80,14 @@ std::string SkippedNote(int64_t skipped) {
 
 // ---- Rows -----------------------------------------------------------------
 
-const std::string& TArchiveEntryRow::Column(int column) const {
-  static const std::string empty;
+std::string TArchiveEntryRow::Column(int column) const {
   switch (column) {
     case acName: return Name;
     case acType: return Type;
-    case acSize: return Size;
+    case acSize: return std::to_string(Size);
     case acPath: return Path;
-    case acOffset: return Offset;
-    default: return empty;
+    case acOffset: return std::to_string(Offset);
+    default: return std::string();
   }
 }
 
@@ -246,11 +222,7 @@ int CompareRows(const TArchiveEntryRow& a, const TArchiveEntryRow& b, int column
   switch (column) {
     case acName: r = CompareText(a.Name, b.Name); break;
     case acType: r = CompareText(a.Type, b.Type); break;
-    case acSize: {
-      int64_t x = StrToInt64Def(a.Size, 0), y = StrToInt64Def(b.Size, 0);
-      r = x > y ? 1 : x < y ? -1 : 0;
-      break;
-    }
+    case acSize: r = a.Size > b.Size ? 1 : a.Size < b.Size ? -1 : 0; break;
     case acPath: r = CompareText(a.Path, b.Path); break;
     default: r = 1; break;
   }

@@ -2,8 +2,8 @@
 // Reading the directories of game archives (Quake ".pak", Jedi Knight ".gob")
 // into the rows of the archive viewer's list, and the list's sorting.
 //
-// Every value of a row is held as text, the way the viewer's list holds it;
-// the member readers convert Size and Offset back when they need the bytes.
+// A row keeps the entry's size and data offset as numbers, which the member
+// readers use as they are; only the row's text columns format them.
 
 #include <cstdint>
 #include <string>
@@ -31,15 +31,16 @@ enum TArchiveColumn { acName = 0, acType = 1, acSize = 2, acPath = 3, acOffset =
 struct TArchiveEntryRow {
   std::string Name;    // caption: file name without directory and extension
   std::string Type;    // extension without its ".", case as stored
-  std::string Size;    // data length, decimal
+  int64_t Size = 0;    // data length in bytes
   std::string Path;    // directory part with its trailing separator
-  std::string Offset;  // data offset, decimal
+  int64_t Offset = 0;  // data offset from the start of the archive
   // The name as stored in the archive (up to its terminator). Not a column:
   // kept for messages and for choosing members by name.
   std::string StoredName;
 
-  // The text of column `column` (acName..acOffset); "" for any other.
-  const std::string& Column(int column) const;
+  // The text of column `column` (acName..acOffset, Size and Offset in
+  // decimal); "" for any other.
+  std::string Column(int column) const;
 };
 
 struct TArchiveDirectory {
@@ -70,11 +71,6 @@ TArchiveDirectory ReadArchiveDirectory(const std::string& fileName);
 std::string ReplaceChar(const std::string& text, char from, char to);
 // `path` ending in "/" (the separator of the paths this program writes).
 std::string IncludeTrailingSeparator(const std::string& path);
-
-// Decimal conversions of the row texts. StrToInt64 raises EArchiveError for
-// text that is not a number; StrToInt64Def gives `def` instead.
-int64_t StrToInt64(const std::string& text);
-int64_t StrToInt64Def(const std::string& text, int64_t def);
 
 // Case-insensitive comparison of 8-bit texts (negative, 0, positive).
 int CompareText(const std::string& a, const std::string& b);

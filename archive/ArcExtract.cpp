@@ -108,8 +108,8 @@ void ForceDirectories(const std::string& dir, std::set<std::string>& made) {
 
 TMemberSpan MemberSpan(const TArchiveEntryRow& row, int64_t archiveSize) {
   TMemberSpan span;
-  span.Offset = StrToInt64(row.Offset);
-  span.Size = StrToInt64(row.Size);
+  span.Offset = row.Offset;
+  span.Size = row.Size;
   if (span.Offset < 0 || span.Size < 0)
     throw EArchiveError(Format("Member \"%s\" has a negative offset or size (offset %lld, size %lld)",
                                row.StoredName.c_str(), static_cast<long long>(span.Offset),

@@ -1,7 +1,7 @@
 #pragma once
 // Reading one member's bytes, exporting one member to a file and extracting
 // members into a folder tree. Members are located through their list rows
-// (Size and Offset texts), as the viewer's list holds them.
+// (their Size and Offset).
 
 #include <cstdint>
 #include <string>

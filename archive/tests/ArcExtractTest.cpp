@@ -38,8 +38,8 @@ TArchiveEntryRow StoredRow(const std::string& stored) {
   r.Path = ReplaceChar(full.substr(0, start), '\\', '/');
   r.Name = dot == std::string::npos ? file : file.substr(0, dot);
   r.Type = dot == std::string::npos ? "" : file.substr(dot + 1);
-  r.Size = "0";
-  r.Offset = "12";
+  r.Size = 0;
+  r.Offset = 12;
   return r;
 }
 
@@ -57,7 +57,7 @@ void ExtractAndCompare(const std::string& archive) {
   for (size_t i = 0; i < dir.Rows.size(); ++i) {
     const auto& r = dir.Rows[i];
     auto got = ReadFixtureFile(tmp / MemberTargetPath(r));
-    size_t off = std::stoul(r.Offset), size = std::stoul(r.Size);
+    const size_t off = static_cast<size_t>(r.Offset), size = static_cast<size_t>(r.Size);
     ASSERT_LE(off + size, whole.size());
     EXPECT_EQ(got, std::vector<uint8_t>(whole.begin() + off, whole.begin() + off + size)) << r.StoredName;
   }
@@ -231,17 +231,17 @@ TEST(ArchiveMember, BrokenSpansAreClearErrorsAndCreateNothing) {
   TScratchDir tmp;
   WriteFixtureFile(tmp / "m.pak", MakePak({{"a.txt", Pattern(10, 1)}}));
   auto row = ReadArchiveDirectory(tmp / "m.pak").Rows[0];
-  row.Size = "2147483647";
-  row.Offset = "2147483647";  // the sum passes 32 bits: must not wrap
+  row.Size = 2147483647;
+  row.Offset = 2147483647;  // the sum passes 32 bits: must not wrap
   EXPECT_THROW(ReadArchiveMember(tmp / "m.pak", row), EArchiveError);
   EXPECT_THROW(ExportArchiveMember(tmp / "m.pak", row, tmp / "x.out"), EArchiveError);
   EXPECT_FALSE(fs::exists(tmp / "x.out"));
-  row.Offset = "12";
-  row.Size = "23";  // one byte beyond the 12 + 10 data bytes and the 64-byte directory
+  row.Offset = 12;
+  row.Size = 23;  // one byte beyond the 12 + 10 data bytes and the 64-byte directory
   EXPECT_NO_THROW(ReadArchiveMember(tmp / "m.pak", row));
-  row.Size = "87";
+  row.Size = 87;
   EXPECT_THROW(ReadArchiveMember(tmp / "m.pak", row), EArchiveError);
-  row.Size = "ten";
+  row.Size = -1;
   EXPECT_THROW(ReadArchiveMember(tmp / "m.pak", row), EArchiveError);
 }
 
@@ -312,5 +312,5 @@ TEST(RealArchives, NamesBeginningWithDotSlashExtractBelowTheBase) {
   auto dir = ReadArchiveDirectory(RealPak("vgio_test.pak"));
   auto res = ExtractArchiveMembers(RealPak("vgio_test.pak"), dir.Rows, tmp.Path());
   EXPECT_EQ(Tree(tmp.Path()), (std::set<std::string>{"test_data", "test_data/test.mdl", "test_data/test.bsp"}));
-  EXPECT_EQ(fs::file_size(tmp / "test_data/test.mdl"), std::stoul(dir.Rows[0].Size));
+  EXPECT_EQ(fs::file_size(tmp / "test_data/test.mdl"), static_cast<uintmax_t>(dir.Rows[0].Size));
 }

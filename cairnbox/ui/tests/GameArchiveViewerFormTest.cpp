@@ -279,6 +279,46 @@ void AnswerBrowser(TGameArchiveViewerForm& form, const QString& folder, bool& ok
   });
 }
 
+// The rows keep sizes and offsets as numbers: the Size column shows plain
+// decimals whatever the locale groups digits with, and the views, export and
+// extraction take the numbers, never the column's text.
+TEST_F(TFormFixture, SizesShowAsPlainDecimalsAndMembersComeFromTheRowsNumbers) {
+  struct TLocaleScope {
+    QLocale Old;
+    ~TLocaleScope() { QLocale::setDefault(Old); }
+  } restore;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  std::vector<uint8_t> big(123456);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
+  Open(MakeArchive("g.pak", {{"maps/big.bsp", big}, {"progs/s.mdl", FixtureBytes("small")}}));
+  EXPECT_EQ(Column(2), QStringList({"123456", "5"}));
+  EXPECT_EQ(Form->Model->List.Rows[0].Size, 123456);
+  EXPECT_EQ(Form->Model->List.Rows[0].Offset, 12);
+  Form->LstColumnClick(acSize);
+  EXPECT_EQ(Column(0), QStringList({"s", "big"}));  // by the numbers
+
+  Form->AskExportFileName = [&](QWidget*, const QString&, const QString&, const QString&, const QString&) {
+    return QString::fromStdString(Tmp / "big.bsp");
+  };
+  Select({1});
+  Form->Extract1->trigger();
+  EXPECT_EQ(ReadFixtureFile(Tmp / "big.bsp"), big);
+  auto hex = Form->MakeHexView();
+  ASSERT_NE(hex, nullptr);
+  EXPECT_EQ(hex->Dump->DataSize(), 123456);
+
+  const std::string out = Tmp / "out";
+  fs::create_directory(out);
+  Select({0, 1});
+  bool okEnabled = false;
+  AnswerBrowser(*Form, QString::fromStdString(out), okEnabled);
+  Form->Extract1->trigger();
+  ASSERT_TRUE(okEnabled);
+  EXPECT_EQ(ReadFixtureFile(out + "/maps/big.bsp"), big);
+  EXPECT_EQ(ReadFixtureFile(out + "/progs/s.mdl"), FixtureBytes("small"));
+  EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
 TEST_F(TFormFixture, ExtractsSelectedMembersIntoTheChosenFolder) {
   Open(MakeArchive("x.pak", {{"progs/a.mdl", FixtureBytes("a")},
                              {"maps/b.bsp", FixtureBytes("bb")},
@@ -410,7 +450,7 @@ TEST_F(TFormFixture, ShowsTheSelectedMemberAsHexAndAsText) {
   Select({1});
   EXPECT_EQ(Form->MakeHexView()->Dump->Data(), nullptr);
   TArchiveEntryRow& row = Form->Model->List.Rows[1];
-  row.Size = "999999";
+  row.Size = 999999;
   Form->ShowasHex1->trigger();
   ASSERT_EQ(Errors.size(), 1);
   EXPECT_TRUE(Errors[0].contains("b.bin")) << Errors[0].toStdString();
