@@ -9,6 +9,7 @@
 #include "exchange/CadFormat.h"
 #include "exchange/DxfFormat.h"
 #include "exchange/LwoFormat.h"
+#include "exchange/ObjFormat.h"
 
 std::string TTriImpExpFormat::Description() const { throw EImportExportError("Description not available"); }
 std::string TTriImpExpFormat::Extension() const { throw EImportExportError("Extension not available"); }
@@ -54,6 +55,8 @@ void TTriangleFiler::ImportFromFile(const std::string& fileName) {
   TFileStream stream(fileName, fmOpenRead);
   if (TTriImpExpFormat* format = Formats_.Find(ExtractFileExt(fileName))) {
     TProgressScope progress(0, ">Loading Triangles...");
+    FileName = fileName;
+    SkinPictureFile.clear();
     format->Import(stream, *this);
   }
 }
@@ -62,6 +65,8 @@ void TTriangleFiler::ExportToFile(const std::string& fileName) {
   // Without a format the file is left empty; a failed export leaves the
   // old file, or none.
   TTriImpExpFormat* format = Formats_.Find(ExtractFileExt(fileName));
+  FileName = fileName;
+  SkinPictureFile.clear();
   SafeSave(fileName, [&](TStream& stream) {
     if (format) format->Export(stream, *this);
   });
@@ -72,4 +77,5 @@ void RegisterTriangleFormats(TTriangleFiler& filer) {
   filer.RegisterFormat<T3DSFormat>();
   filer.RegisterFormat<TLWOFormat>();
   filer.RegisterFormat<TCADFormat>();
+  filer.RegisterFormat<TOBJFormat>();
 }

@@ -75,5 +75,5 @@ private:
 };
 
 // Registers the program's geometry formats in their dialog order: DXF, 3DS,
-// LWO, CAD. The shared filer calls it when it is made.
+// LWO, CAD, OBJ. The shared filer calls it when it is made.
 void RegisterTriangleFormats(TTriangleFiler& filer);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/Exception.h"
 
@@ -39,6 +41,20 @@ struct TStoreTriangle {
   const TStoreVertex& operator[](int i) const { return C[i]; }
 };
 
+// Where a corner lies on the skin, for the formats that carry it: U across
+// from the skin's left edge, V down from its top edge, as fractions of the
+// skin's width and height.
+struct TStoreSkinCoord {
+  float U = 0;
+  float V = 0;
+};
+
+struct TStoreSkinTriangle {
+  TStoreSkinCoord C[3];
+  TStoreSkinCoord& operator[](int i) { return C[i]; }
+  const TStoreSkinCoord& operator[](int i) const { return C[i]; }
+};
+
 static_assert(sizeof(TStoreVertex) == 16, "a corner record is four 32-bit words");
 static_assert(sizeof(TStoreTriangle) == 48, "a triangle record is three corners");
 
@@ -65,8 +81,29 @@ public:
   // Appends one triangle with every corner zeroed and returns it.
   TStoreTriangle& AddTriangle();
 
+  // Skin coordinates: one record for every triangle, or none. A count set
+  // below the records drops the rest, so an import (which starts from
+  // count 0) starts without them, and a format that does not give them
+  // leaves none.
+  bool HasSkinCoords() const { return Count_ > 0 && SkinCoords_.size() == static_cast<size_t>(Count_); }
+  // Takes one record per triangle; any other number of records gives none.
+  void SetSkinCoords(std::vector<TStoreSkinTriangle>&& coords);
+  void ClearSkinCoords() { SkinCoords_.clear(); }
+  // Record i, for 0 <= i < Count() while HasSkinCoords().
+  TStoreSkinTriangle& SkinTriangle(int i) { return SkinCoords_[static_cast<size_t>(i)]; }
+  const TStoreSkinTriangle& SkinTriangle(int i) const { return SkinCoords_[static_cast<size_t>(i)]; }
+
+  // The file being read or written, set by the filer (empty for a stream
+  // alone); formats whose files name others beside them find them here.
+  std::string FileName;
+  // The skin picture that goes with the file: the one it names after an
+  // import, the one its export named (for the caller to write) after an
+  // export. Empty when there is none.
+  mutable std::string SkinPictureFile;
+
 private:
   std::unique_ptr<TStoreTriangle[]> Triangles_;
   int Capacity_ = 0;
   int Count_ = 0;
+  std::vector<TStoreSkinTriangle> SkinCoords_;
 };

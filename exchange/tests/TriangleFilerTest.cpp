@@ -95,17 +95,19 @@ TEST_F(SharedFiler, DestroyingTheSharedFilerForgetsIt) {
   EXPECT_EQ(TTriangleFiler::AccessInstance(0), &shared);
 }
 
-TEST_F(SharedFiler, SharedFilerHasTheFourFormatsInOrder) {
+TEST_F(SharedFiler, SharedFilerHasTheFiveFormatsInOrder) {
   const TTriangleFiler& filer = TTriangleFiler::Instance();
-  ASSERT_EQ(filer.Formats().Count(), 4);
+  ASSERT_EQ(filer.Formats().Count(), 5);
   EXPECT_EQ(filer.Formats().Key(0), ".DXF");
   EXPECT_EQ(filer.Formats().Key(1), ".3DS");
   EXPECT_EQ(filer.Formats().Key(2), ".LWO");
   EXPECT_EQ(filer.Formats().Key(3), ".CAD");
+  EXPECT_EQ(filer.Formats().Key(4), ".OBJ");
   EXPECT_EQ(filer.GetImportFilter(),
-            "AutoCAD (DXF)|*.DXF|3D Studio (3DS)|*.3DS|LightWave (LWO)|*.LWO|Breeze Designer (CAD)|*.CAD");
-  EXPECT_EQ(filer.GetExportFilter(), "AutoCAD (DXF)|*.DXF|Breeze Designer (CAD)|*.CAD");
-  for (const char* ext : {"dxf", ".dxf", ".DXF", "3ds", "Lwo", ".cad"}) EXPECT_TRUE(filer.IsKnownExtension(ext)) << ext;
+            "AutoCAD (DXF)|*.DXF|3D Studio (3DS)|*.3DS|LightWave (LWO)|*.LWO|Breeze Designer (CAD)|*.CAD|"
+            "Wavefront (OBJ)|*.OBJ");
+  EXPECT_EQ(filer.GetExportFilter(), "AutoCAD (DXF)|*.DXF|Breeze Designer (CAD)|*.CAD|Wavefront (OBJ)|*.OBJ");
+  for (const char* ext : {"dxf", ".dxf", ".DXF", "3ds", "Lwo", ".cad", "obj"}) EXPECT_TRUE(filer.IsKnownExtension(ext)) << ext;
   for (const char* ext : {"", ".", "dx", ".DXF ", "..DXF", ".bmp"}) EXPECT_FALSE(filer.IsKnownExtension(ext)) << ext;
 }
 

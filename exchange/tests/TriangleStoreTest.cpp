@@ -45,3 +45,28 @@ TEST(TriangleStore, AddedTrianglesStartZeroedEvenOverOldRecords) {
   for (int c = 0; c < 3; ++c)
     for (int k = 0; k < 4; ++k) EXPECT_EQ(t[c][k], 0.0f);
 }
+
+TEST(TriangleStore, SkinCoordinatesGoWithEveryTriangleOrNone) {
+  TTriangleStore store;
+  store.SetCount(3);
+  EXPECT_FALSE(store.HasSkinCoords());
+  // A record count other than the triangle count gives none.
+  store.SetSkinCoords(std::vector<TStoreSkinTriangle>(2));
+  EXPECT_FALSE(store.HasSkinCoords());
+  std::vector<TStoreSkinTriangle> coords(3);
+  coords[2][1] = TStoreSkinCoord{0.5f, 0.25f};
+  store.SetSkinCoords(std::move(coords));
+  ASSERT_TRUE(store.HasSkinCoords());
+  EXPECT_EQ(store.SkinTriangle(2)[1].V, 0.25f);
+  // A triangle added without one leaves the store without them; a count
+  // set lower keeps those below it.
+  store.AddTriangle();
+  EXPECT_FALSE(store.HasSkinCoords());
+  store.SetCount(2);
+  ASSERT_TRUE(store.HasSkinCoords());
+  EXPECT_EQ(store.SkinTriangle(1)[0].U, 0.0f);
+  // An import starts from count 0: nothing of the old ones comes back.
+  store.SetCount(0);
+  store.SetCount(2);
+  EXPECT_FALSE(store.HasSkinCoords());
+}
