@@ -1,6 +1,8 @@
 #pragma once
 // Windows bitmaps: uncompressed 8-bit pictures, read and written by the
-// bitmap itself.
+// bitmap itself, and 24- and 32-bit pictures read here onto the nearest game
+// colours (a 32-bit picture's alpha channel, when it has one in use, sends
+// fully transparent pixels to index 255).
 
 #include "exchange/BitmapFiler.h"
 

@@ -3,11 +3,12 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
+#include "core/ByteWriter.h"
 #include "core/Endian.h"
 #include "core/Format.h"
+#include "exchange/NearestGameColor.h"
 #include "exchange/StreamBytes.h"
 #include "raster/ColorTables.h"
 
@@ -16,21 +17,33 @@ namespace {
 // Header layout.
 constexpr size_t kHeaderSize = 128;
 constexpr size_t kManufacturer = 0;
+constexpr size_t kVersion = 1;
+constexpr size_t kEncoding = 2;
 constexpr size_t kBitsPerPixel = 3;
 constexpr size_t kXMin = 4;
 constexpr size_t kYMin = 6;
 constexpr size_t kXMax = 8;
 constexpr size_t kYMax = 10;
+constexpr size_t kHorizontalDpi = 12;
+constexpr size_t kVerticalDpi = 14;
 constexpr size_t kHeaderPalette = 16;  // 16 red, green, blue triples
 constexpr size_t kPlanes = 65;
 constexpr size_t kBytesPerLine = 66;
+constexpr size_t kPaletteInfo = 68;
 constexpr uint8_t kManufacturerZSoft = 10;
+// What the writer puts in: the last version, run-length encoded, a colour
+// palette, and the customary 72 dots per inch.
+constexpr uint8_t kVersionWithPalette = 5;
+constexpr uint8_t kEncodingRunLength = 1;
+constexpr uint16_t kPaletteInfoColor = 1;
+constexpr uint16_t kDotsPerInch = 72;
 
 constexpr size_t kTrailingPaletteSize = 768;
 constexpr uint8_t kTrailingPaletteMarker = 12;
 constexpr int64_t kMaxLineSize = 65521;
 constexpr uint8_t kRunFlags = 0xC0;
 constexpr uint8_t kRunLength = 0x3F;
+constexpr size_t kMaxRun = 63;
 
 void SetEntry(std::array<uint8_t, kColorTableSize>& table, int i, uint8_t r, uint8_t g, uint8_t b) {
   table[static_cast<size_t>(i) * 4 + 0] = b;
@@ -70,25 +83,6 @@ private:
   const uint8_t* Data_;
   size_t Size_;
   size_t Pos_ = 0;
-};
-
-// True-colour pixels to the nearest game colour, remembering the answers:
-// pictures repeat their colours a lot.
-class TNearestGameColor {
-public:
-  uint8_t operator()(uint8_t r, uint8_t g, uint8_t b) {
-    const uint32_t key = (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
-    auto it = Cache_.find(key);
-    if (it != Cache_.end()) return it->second;
-    const int index = Palette_.NearestIndex(r, g, b);
-    const uint8_t result = static_cast<uint8_t>(index < 0 ? 0 : index);
-    Cache_.emplace(key, result);
-    return result;
-  }
-
-private:
-  const TPaletteObject& Palette_ = GamePalette().Handle();
-  std::unordered_map<uint32_t, uint8_t> Cache_;
 };
 
 }  // namespace
@@ -184,4 +178,61 @@ void TPCXFormat::Import(TStream& stream, TBitmapFiler& filer) {
       }
     }
   }
+}
+
+namespace {
+
+// One line, runs of up to 63 equal bytes; a single byte that could be
+// taken for a run marker is written as a run of one.
+void EncodeLine(const uint8_t* line, size_t length, TByteWriter& out) {
+  size_t x = 0;
+  while (x < length) {
+    const uint8_t v = line[x];
+    size_t run = 1;
+    while (run < kMaxRun && x + run < length && line[x + run] == v) ++run;
+    if (run > 1 || (v & kRunFlags) == kRunFlags) out.U8(static_cast<uint8_t>(kRunFlags | run));
+    out.U8(v);
+    x += run;
+  }
+}
+
+}  // namespace
+
+void TPCXFormat::Export(TStream& stream, TBitmapFiler& filer) {
+  const TWinGBitmap& bitmap = filer.Bitmap();
+  const int width = bitmap.GetWidth();
+  const int height = bitmap.GetHeight();
+  if (width < 1 || height < 1)
+    throw EImportExportError(Format("Cannot write an empty %d x %d picture as PCX", width, height));
+  // Lines hold an even number of bytes.
+  const size_t bytesPerLine = (static_cast<size_t>(width) + 1) & ~size_t{1};
+
+  uint8_t header[kHeaderSize] = {};
+  header[kManufacturer] = kManufacturerZSoft;
+  header[kVersion] = kVersionWithPalette;
+  header[kEncoding] = kEncodingRunLength;
+  header[kBitsPerPixel] = 8;
+  PutU16LE(header + kXMax, static_cast<uint16_t>(width - 1));
+  PutU16LE(header + kYMax, static_cast<uint16_t>(height - 1));
+  PutU16LE(header + kHorizontalDpi, kDotsPerInch);
+  PutU16LE(header + kVerticalDpi, kDotsPerInch);
+  header[kPlanes] = 1;
+  PutU16LE(header + kBytesPerLine, static_cast<uint16_t>(bytesPerLine));
+  PutU16LE(header + kPaletteInfo, kPaletteInfoColor);
+
+  TByteWriter out(kHeaderSize + bytesPerLine * static_cast<size_t>(height) + 1 + kTrailingPaletteSize);
+  out.Bytes(header, kHeaderSize);
+  std::vector<uint8_t> line(bytesPerLine, 0);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(line.data(), bitmap.ScanLine(y), static_cast<size_t>(width));
+    EncodeLine(line.data(), bytesPerLine, out);
+  }
+  out.U8(kTrailingPaletteMarker);
+  const uint8_t* table = bitmap.ColorTable();
+  for (int i = 0; i < kColorTableEntries; ++i) {
+    out.U8(table[i * 4 + 2]);
+    out.U8(table[i * 4 + 1]);
+    out.U8(table[i * 4 + 0]);
+  }
+  out.WriteTo(stream);
 }

@@ -45,7 +45,7 @@ TEST_F(SharedBitmapFiler, AccessInstanceAndRegisteredFormats) {
   EXPECT_EQ(TBitmapFiler::AccessInstance(1), &filer);
   EXPECT_EQ(filer.GetImportFilter(),
             "Windows Bitmap (BMP)|*.BMP|Zsoft Paintbrush (PCX)|*.PCX|Portable Network Graphics (PNG)|*.PNG");
-  EXPECT_EQ(filer.GetExportFilter(), "Windows Bitmap (BMP)|*.BMP|Portable Network Graphics (PNG)|*.PNG");
+  EXPECT_EQ(filer.GetExportFilter(), filer.GetImportFilter());
   for (const char* ext : {"bmp", ".Bmp", "PCX", ".pcx", "png", ".PNG"}) EXPECT_TRUE(filer.IsKnownExtension(ext)) << ext;
   for (const char* ext : {"", "dxf", ".gif"}) EXPECT_FALSE(filer.IsKnownExtension(ext)) << ext;
   try {
@@ -65,21 +65,27 @@ TEST_F(SharedBitmapFiler, DestroyingTheSharedFilerForgetsIt) {
   EXPECT_EQ(TBitmapFiler::AccessInstance(0), nullptr);
 }
 
-TEST(BitmapFiler, BmpRoundTripThroughFiles) {
+TEST(BitmapFiler, RoundTripThroughFilesInEveryFormat) {
   TTempDir dir;
-  TBitmapFiler filer;
-  RegisterBitmapFormats(filer);
-  Paint(filer.Bitmap(), 37, 11);
-  filer.ExportToFile(dir.File("skin.bmp"));
+  for (const char* name : {"skin.bmp", "skin.pcx", "SKIN.PNG"}) {
+    SCOPED_TRACE(name);
+    TBitmapFiler filer;
+    RegisterBitmapFormats(filer);
+    // Odd sizes: rows of BMP and PCX files are padded.
+    Paint(filer.Bitmap(), 37, 11);
+    filer.ExportToFile(dir.File(name));
 
-  TBitmapFiler back;
-  RegisterBitmapFormats(back);
-  back.ImportFromFile(dir.File("skin.bmp"));
-  ASSERT_EQ(back.Bitmap().GetWidth(), 37);
-  ASSERT_EQ(back.Bitmap().GetHeight(), 11);
-  for (int y = 0; y < 11; ++y)
-    EXPECT_EQ(std::memcmp(back.Bitmap().ScanLine(y), filer.Bitmap().ScanLine(y), 37), 0) << y;
-  EXPECT_EQ(std::memcmp(back.Bitmap().ColorTable(), filer.Bitmap().ColorTable(), kColorTableSize), 0);
+    TBitmapFiler back;
+    RegisterBitmapFormats(back);
+    back.ImportFromFile(dir.File(name));
+    ASSERT_EQ(back.Bitmap().GetWidth(), 37);
+    ASSERT_EQ(back.Bitmap().GetHeight(), 11);
+    if (std::string(name) == "SKIN.PNG") continue;  // read in game colours: see PngFormatTest
+    for (int y = 0; y < 11; ++y)
+      EXPECT_EQ(std::memcmp(back.Bitmap().ScanLine(y), filer.Bitmap().ScanLine(y), 37), 0) << y;
+    for (int i = 0; i < 256; ++i)
+      EXPECT_EQ(back.Bitmap().GetColorEntry(i) & 0xFFFFFF, filer.Bitmap().GetColorEntry(i) & 0xFFFFFF) << i;
+  }
 }
 
 TEST(BitmapFiler, UnknownExtensionsAndRefusedExports) {
@@ -92,9 +98,15 @@ TEST(BitmapFiler, UnknownExtensionsAndRefusedExports) {
   EXPECT_EQ(std::filesystem::file_size(dir.File("skin.gif")), 0u);
   filer.ImportFromFile(dir.File("skin.gif"));
   EXPECT_EQ(filer.Bitmap().GetWidth(), 4);
-  // PCX is read only: refused, and no file made.
-  EXPECT_EQ(ErrorOf([&] { filer.ExportToFile(dir.File("skin.pcx")); }), "Export not supported");
-  EXPECT_FALSE(std::filesystem::exists(dir.File("skin.pcx")));
+  // A format that cannot write is refused, and no file made.
+  filer.RegisterFormat([]() -> std::unique_ptr<TBmpImpExpFormat> {
+    struct TReadOnly : TBmpImpExpFormat {
+      std::string Extension() const override { return ".RO"; }
+    };
+    return std::make_unique<TReadOnly>();
+  });
+  EXPECT_EQ(ErrorOf([&] { filer.ExportToFile(dir.File("skin.ro")); }), "Export not supported");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("skin.ro")));
   EXPECT_THROW(filer.ImportFromFile(dir.File("absent.bmp")), EFOpenError);
 }
 

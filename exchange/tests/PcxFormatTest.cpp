@@ -280,3 +280,64 @@ TEST(PcxImport, FilerPicksPcxByExtension) {
   EXPECT_EQ(filer.Bitmap().GetWidth(), 2);
   EXPECT_EQ(Pixel(filer, 1, 0), 4);
 }
+
+TEST(PcxExport, RunsStayWithinEvenLinesAndThePaletteFollowsItsMarker) {
+  struct TCase {
+    const char* Name;
+    int Width, Height;
+    std::vector<uint8_t> Pixels;
+    std::vector<uint8_t> Data;  // the encoded lines
+  };
+  std::vector<uint8_t> seventy(70, 9);
+  const TCase cases[] = {
+      // An odd width gets a zero byte to make the line even.
+      {"one run and the pad byte", 3, 1, {5, 5, 5}, {0xC3, 5, 0}},
+      {"marker-like bytes are runs of one", 2, 2, {0xC0, 7, 7, 7}, {0xC1, 0xC0, 7, 0xC2, 7}},
+      {"runs end with their line", 2, 2, {4, 4, 4, 4}, {0xC2, 4, 0xC2, 4}},
+      {"runs of at most 63", 70, 1, seventy, {0xFF, 9, 0xC7, 9}},
+      {"single bytes stay single", 4, 1, {1, 2, 0xBF, 0xFF}, {1, 2, 0xBF, 0xC1, 0xFF}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TBitmapFiler filer;
+    TWinGBitmap& b = filer.Bitmap();
+    b.SetSize(c.Width, c.Height);
+    for (int y = 0; y < c.Height; ++y)
+      for (int x = 0; x < c.Width; ++x) b.ScanLine(y)[x] = c.Pixels[size_t(y * c.Width + x)];
+    for (int i = 0; i < 256; ++i) b.SetColorEntry(i, MakeRGBQuad(uint8_t(i), uint8_t(i ^ 0x5A), uint8_t(255 - i)));
+    TMemoryStream out;
+    TPCXFormat().Export(out, filer);
+    const std::vector<uint8_t> f = out.Bytes();
+    ASSERT_EQ(f.size(), 128 + c.Data.size() + 769);
+    EXPECT_EQ(f[0], 10);
+    EXPECT_EQ(f[1], 5);
+    EXPECT_EQ(f[2], 1);
+    EXPECT_EQ(f[3], 8);
+    EXPECT_EQ(GetU16LE(&f[4]), 0);
+    EXPECT_EQ(GetU16LE(&f[6]), 0);
+    EXPECT_EQ(GetU16LE(&f[8]), c.Width - 1);
+    EXPECT_EQ(GetU16LE(&f[10]), c.Height - 1);
+    EXPECT_EQ(f[65], 1);
+    EXPECT_EQ(GetU16LE(&f[66]), (c.Width + 1) & ~1);
+    EXPECT_EQ(GetU16LE(&f[68]), 1);
+    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 128, f.begin() + 128 + long(c.Data.size())), c.Data);
+    const size_t marker = 128 + c.Data.size();
+    EXPECT_EQ(f[marker], 12);
+    for (int i = 0; i < 256; ++i) {
+      EXPECT_EQ(f[marker + 1 + size_t(i) * 3], i);
+      EXPECT_EQ(f[marker + 2 + size_t(i) * 3], uint8_t(i ^ 0x5A));
+      EXPECT_EQ(f[marker + 3 + size_t(i) * 3], 255 - i);
+    }
+
+    // The reader takes it back whole.
+    TBitmapFiler back;
+    Import(f, back);
+    ASSERT_EQ(back.Bitmap().GetWidth(), c.Width);
+    for (int y = 0; y < c.Height; ++y)
+      EXPECT_EQ(std::memcmp(back.Bitmap().ScanLine(y), b.ScanLine(y), size_t(c.Width)), 0);
+    EXPECT_EQ(std::memcmp(back.Bitmap().ColorTable(), b.ColorTable(), kColorTableSize), 0);
+  }
+  TBitmapFiler empty;
+  TMemoryStream none;
+  EXPECT_EQ(ErrorOf([&] { TPCXFormat().Export(none, empty); }), "Cannot write an empty 0 x 0 picture as PCX");
+}
