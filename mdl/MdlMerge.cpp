@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "core/Format.h"
+#include "core/Paths.h"
 #include "core/Progress.h"
 #include "core/Vectors.h"
+#include "exchange/BitmapFiler.h"
 #include "exchange/TriangleFiler.h"
 #include "mdl/Mdl.h"
 #include "mdl/Prompts.h"
@@ -107,6 +109,221 @@ private:
   }
   std::unordered_map<uint64_t, std::vector<int32_t>> Cells_;
 };
+
+
+// ---- skin coordinates through the triangle store ----
+
+// The skin size that texture coordinates are measured against when neither
+// the model nor a picture gives one.
+constexpr int kDefaultSkinWidth = 256;
+constexpr int kDefaultSkinHeight = 256;
+
+// Gives the store the skin coordinates of the model's triangles, with the
+// seam rule applied: a seam vertex of a triangle that faces back lies half
+// the skin's width further right. A model without a skin size gives none.
+void StoreSkinCoords(const TMDL& model, TTriangleStore& store) {
+  const int w = model.Header->SkinWidth, h = model.Header->SkinHeight;
+  const TMDLTriangleList& tris = *model.Triangles;
+  const TMDLVertexList& verts = *model.Vertices;
+  if (w <= 0 || h <= 0 || model.Skins->Count() == 0 || store.Count() != tris.Count()) {
+    store.ClearSkinCoords();
+    return;
+  }
+  std::vector<TStoreSkinTriangle> coords(static_cast<size_t>(tris.Count()));
+  for (int i = 0; i < tris.Count(); ++i) {
+    const TTriangle& t = tris.Items()[static_cast<size_t>(i)];
+    for (int c = 0; c < 3; ++c) {
+      if (t.Vertex[c] < 0 || t.Vertex[c] >= verts.Count()) continue;
+      const TSkinVertex v = verts.Get(t.Vertex[c]);
+      const int64_t s = int64_t{v.S} + (t.FacesFront == 0 && v.Flags != 0 ? w / 2 : 0);
+      coords[static_cast<size_t>(i)][c] = TStoreSkinCoord{static_cast<float>(static_cast<double>(s) / w),
+                                                          static_cast<float>(static_cast<double>(v.T) / h)};
+    }
+  }
+  store.SetSkinCoords(std::move(coords));
+}
+
+// A skin coordinate in pixels; far outside the skin stays far outside
+// without overflowing.
+int32_t SkinPixel(float fraction, int size) {
+  const double v = static_cast<double>(fraction) * size;
+  return v == v ? RoundToInt(std::clamp(v, -1e6, 1e6)) : 0;
+}
+
+// Gives the model the skin size that the stored skin coordinates refer to:
+// its own when its first skin has one; otherwise the picture that came
+// with the file (which becomes the first skin), or a default size.
+void SizeSkinForCoords(TMDL& model, const TTriangleStore& store) {
+  TMDLFiler& header = *model.Header;
+  TMDLBitmapList& skins = *model.Skins;
+  if (skins.Count() > 0 && (skins.Skin(0).Width > 0 || skins.Skin(0).Height > 0) && header.SkinWidth > 0 &&
+      header.SkinHeight > 0)
+    return;
+  const std::string& picture = store.SkinPictureFile;
+  TBitmapFiler& pictures = TBitmapFiler::Instance();
+  if (!picture.empty() && FileExists(picture) && pictures.IsKnownExtension(ExtractFileExt(picture))) {
+    pictures.ImportFromFile(picture);
+    const int w = RoundUp4(pictures.Bitmap().GetWidth()), h = pictures.Bitmap().GetHeight();
+    if (w > 0 && h > 0) {
+      if (skins.Count() == 0) skins.InsertSkin(0);
+      header.SkinWidth = w;
+      header.SkinHeight = h;
+      skins.Skin(0).SetSize(w, h);
+      skins.Skin(0).ImportPicture(picture);
+      return;
+    }
+  }
+  header.SkinWidth = kDefaultSkinWidth;
+  header.SkinHeight = kDefaultSkinHeight;
+  if (skins.Count() > 0) skins.Skin(0).SetSize(kDefaultSkinWidth, kDefaultSkinHeight);
+}
+
+// A "base" frame from triangles that carry skin coordinates. A vertex is a
+// position (corners within 0.001 are one, as in every base import) with one
+// skin coordinate. Where one position is used at (S, T) by some triangles
+// and at (S + width / 2, T) by others, the two become one seam vertex: the
+// triangles of the first kind face front, those of the second back. Every
+// other triangle faces the way its normal says, as a projected layout has
+// it; a triangle that its seam vertices would pull both ways faces the way
+// most of them say, and its other corners get vertices of their own.
+void ImportSkinnedBase(TMDLFrame& frame, const TTriangleStore& store) {
+  TMDL& model = *frame.Model;
+  SizeSkinForCoords(model, store);
+  const int w = model.Header->SkinWidth, h = model.Header->SkinHeight, half = w / 2;
+  const int count = store.Count();
+
+  // Corners to positions, and each position's distinct skin coordinates.
+  struct TSlot {
+    int32_t S = 0, T = 0;
+    int Group = 0;
+    int Partner = -1;  // the other half of a seam pair
+    bool Back = false;
+    int SeamVertex = -1, PlainVertex = -1;
+  };
+  std::vector<TFrameVertex> groups;
+  std::vector<std::vector<int>> groupSlots;
+  std::vector<TSlot> slots;
+  std::unordered_map<uint64_t, int> slotOf;
+  std::vector<int> cornerSlot(static_cast<size_t>(count) * 3);
+  TVertexFinder finder;
+  for (int i = 0; i < count; ++i) {
+    const TStoreTriangle& t = *store.Triangle(i);
+    const TStoreSkinTriangle& st = store.SkinTriangle(i);
+    for (int c = 0; c < 3; ++c) {
+      const TVector p = Position(t[c]);
+      int g = finder.Find(p, groups);
+      if (g < 0) {
+        g = static_cast<int>(groups.size());
+        groups.push_back(TFrameVertex{t[c][0], t[c][1], t[c][2], 0});
+        groupSlots.emplace_back();
+        finder.Add(p, g);
+      }
+      const int32_t s = SkinPixel(st[c].U, w), tt = SkinPixel(st[c].V, h);
+      // Pixels lie within +-2^20 (see SkinPixel) and positions are fewer
+      // than 2^22: the three fit one key.
+      const uint64_t key = (static_cast<uint64_t>(g) << 42) | (static_cast<uint64_t>(s + (1 << 20)) << 21) |
+                           static_cast<uint64_t>(tt + (1 << 20));
+      const auto [it, added] = slotOf.try_emplace(key, static_cast<int>(slots.size()));
+      const int slot = it->second;
+      if (added) {
+        slots.push_back(TSlot{s, tt, g});
+        groupSlots[static_cast<size_t>(g)].push_back(slot);
+      }
+      cornerSlot[static_cast<size_t>(i) * 3 + static_cast<size_t>(c)] = slot;
+    }
+  }
+  // Seam pairs within each position, found through the coordinates sorted.
+  for (std::vector<int>& list : groupSlots) {
+    if (list.size() < 2 || half <= 0) continue;
+    auto key = [&](int k) { return std::pair(slots[static_cast<size_t>(k)].T, slots[static_cast<size_t>(k)].S); };
+    std::vector<int> sorted = list;
+    std::sort(sorted.begin(), sorted.end(), [&](int a, int b) { return key(a) < key(b); });
+    for (int a : sorted) {
+      TSlot& front = slots[static_cast<size_t>(a)];
+      if (front.Partner >= 0) continue;
+      const auto wanted = std::pair(front.T, static_cast<int32_t>(int64_t{front.S} + half));
+      auto it = std::lower_bound(sorted.begin(), sorted.end(), wanted,
+                                 [&](int k, const std::pair<int32_t, int32_t>& v) { return key(k) < v; });
+      if (it == sorted.end() || key(*it) != wanted || slots[static_cast<size_t>(*it)].Partner >= 0) continue;
+      front.Partner = *it;
+      slots[static_cast<size_t>(*it)].Partner = a;
+      slots[static_cast<size_t>(*it)].Back = true;
+    }
+  }
+
+  TMDLTriangleList& tris = *model.Triangles;
+  tris.SetCount(0);
+  frame.SetCount(0);
+  std::vector<TSkinVertex> skin;
+  for (int i = 0; i < count; ++i) {
+    const TStoreTriangle& t = *store.Triangle(i);
+    const int* corner = &cornerSlot[static_cast<size_t>(i) * 3];
+    int frontVotes = 0, backVotes = 0;
+    for (int c = 0; c < 3; ++c) {
+      const TSlot& slot = slots[static_cast<size_t>(corner[c])];
+      if (slot.Partner >= 0) ++(slot.Back ? backVotes : frontVotes);
+    }
+    bool front;
+    if (frontVotes != backVotes) {
+      front = frontVotes > backVotes;
+    } else {
+      TVector a, b, nrm;
+      Subtract(Position(t[0]), Position(t[1]), a);
+      Subtract(Position(t[2]), Position(t[1]), b);
+      Cross(a, b, nrm);
+      front = nrm.x >= 0;
+    }
+    // The vertex each corner uses: the seam vertex when its coordinate is
+    // the half of a pair this facing reads, else one of its own.
+    int* target[3];
+    int fresh = 0;
+    for (int c = 0; c < 3; ++c) {
+      TSlot& slot = slots[static_cast<size_t>(corner[c])];
+      const bool seam = slot.Partner >= 0 && slot.Back != front;
+      target[c] = seam ? &slots[static_cast<size_t>(slot.Back ? slot.Partner : corner[c])].SeamVertex
+                       : &slot.PlainVertex;
+      if (*target[c] < 0) {
+        bool seen = false;
+        for (int e = 0; e < c; ++e)
+          if (target[e] == target[c]) seen = true;
+        if (!seen) ++fresh;
+      }
+    }
+    if (frame.Count() + fresh > kMaxVertices) {
+      Prompts().Information(
+          Format("Limit of %d vertices in model has been reached, ignoring remaining triangles", kMaxVertices),
+          kImportCaption);
+      break;
+    }
+    int index[3];
+    for (int c = 0; c < 3; ++c) {
+      if (*target[c] < 0) {
+        const TSlot& slot = slots[static_cast<size_t>(corner[c])];
+        *target[c] = frame.Count();
+        frame.Add(groups[static_cast<size_t>(slot.Group)]);
+        const bool seam = slot.Partner >= 0 && slot.Back != front;
+        // A seam vertex keeps the front coordinate.
+        const TSlot& shown = seam && slot.Back ? slots[static_cast<size_t>(slot.Partner)] : slot;
+        skin.push_back(TSkinVertex{seam ? kOnSeam : 0, shown.S, shown.T});
+      }
+      index[c] = *target[c];
+    }
+    if (tris.Count() > kMaxTriangles - 1) {
+      Prompts().Information(
+          Format("Limit of %d triangles in model has been reached, ignoring remaining triangles", kMaxTriangles),
+          kImportCaption);
+      break;
+    }
+    tris.Add(TTriangle{front ? 1 : 0, {index[0], index[1], index[2]}});
+  }
+  TMDLVertexList& verts = *model.Vertices;
+  verts.SetCount(0);
+  verts.SetCount(static_cast<int>(skin.size()));
+  for (size_t k = 0; k < skin.size(); ++k) verts.Put(static_cast<int>(k), skin[k]);
+  frame.CalculateNormals();
+  frame.ComputeBoundingBox();
+  model.Objects->Reconstruct();
+}
 
 }  // namespace
 
@@ -259,6 +476,10 @@ void TMDLFrame::ImportBase() {
   TTriangleFiler& filer = TTriangleFiler::Instance();
   const int count = filer.Count();
   for (int i = count - 1; i >= 0; --i) PullApartStored(*filer.Triangle(i));
+  if (filer.HasSkinCoords()) {
+    ImportSkinnedBase(*this, filer);
+    return;
+  }
 
   TMDLTriangleList& tris = *Model->Triangles;
   tris.SetCount(0);
@@ -329,7 +550,13 @@ void TMDLFrame::ExportFrame(const std::string& fileName) {
       s[c] = TStoreVertex{{v.X, v.Y, v.Z, 0}};
     }
   }
+  StoreSkinCoords(*Model, filer);
   filer.ExportToFile(fileName);
+  // A format that shows the skin beside its file (OBJ's material) named
+  // the picture; the first skin goes there.
+  if (!filer.SkinPictureFile.empty() && Model->Skins->Count() > 0 &&
+      TBitmapFiler::Instance().IsKnownExtension(ExtractFileExt(filer.SkinPictureFile)))
+    Model->Skins->Skin(0).ExportPicture(filer.SkinPictureFile);
 }
 
 // ---- skin layout from a frame and back ----------------------------------------------------

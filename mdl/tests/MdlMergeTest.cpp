@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -383,6 +384,185 @@ TEST_F(MdlMergeTest, BaseImportStopsAtTheTriangleAndVertexLimits) {
   EXPECT_EQ(f.Count(), 39999);
   ASSERT_EQ(prompts.Notices.size(), 1u);
   EXPECT_NE(prompts.Notices[0].find("Limit of 40000 vertices"), std::string::npos);
+}
+
+// ---- base import with skin coordinates ------------------------------------------------------
+
+namespace {
+
+struct TSkinnedCorner {
+  float X, Y, Z;
+  int S, T;  // where the corner reads the skin, in pixels
+};
+using TSkinnedTriangle = std::array<TSkinnedCorner, 3>;
+
+// Fills the shared filer as a file with texture coordinates would, against
+// a skin of w x h.
+void FillSkinned(const std::vector<TSkinnedTriangle>& tris, int w, int h) {
+  TTriangleFiler& filer = TTriangleFiler::Instance();
+  filer.SetCount(0);
+  filer.SkinPictureFile.clear();
+  std::vector<TStoreSkinTriangle> skin;
+  for (const TSkinnedTriangle& t : tris) {
+    TStoreTriangle& s = filer.AddTriangle();
+    TStoreSkinTriangle& k = skin.emplace_back();
+    for (int c = 0; c < 3; ++c) {
+      s[c] = TStoreVertex{{t[size_t(c)].X, t[size_t(c)].Y, t[size_t(c)].Z, 0}};
+      k[c] = TStoreSkinCoord{float(t[size_t(c)].S) / float(w), float(t[size_t(c)].T) / float(h)};
+    }
+  }
+  filer.SetSkinCoords(std::move(skin));
+}
+
+// Every corner of the model reads the skin where the file said, with the
+// seam rule: a seam vertex of a back-facing triangle reads half the skin's
+// width further right.
+void ExpectSkinAsGiven(const TMDL& m, const std::vector<TSkinnedTriangle>& tris) {
+  ASSERT_EQ(m.Triangles->Count(), static_cast<int>(tris.size()));
+  for (int i = 0; i < m.Triangles->Count(); ++i) {
+    const TTriangle t = m.Triangles->Get(i);
+    for (int c = 0; c < 3; ++c) {
+      const TSkinVertex v = m.Vertices->Get(t.Vertex[c]);
+      const int s = v.S + (t.FacesFront == 0 && v.Flags != 0 ? m.Header->SkinWidth / 2 : 0);
+      EXPECT_EQ(s, tris[size_t(i)][size_t(c)].S) << "triangle " << i << " corner " << c;
+      EXPECT_EQ(v.T, tris[size_t(i)][size_t(c)].T) << "triangle " << i << " corner " << c;
+    }
+  }
+}
+
+// A model with a 16 x 8 skin whose pixels count up, and one "base" frame.
+void MakeSized(TMDL& m) {
+  m.Clear();
+  m.Header->SkinWidth = 16;
+  m.Header->SkinHeight = 8;
+  m.Skins->InsertSkin(0);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 16; ++x) m.Skins->Skin(0).Row(y)[x] = static_cast<uint8_t>(y * 16 + x);
+  AddScene(m, "base", 1);
+}
+
+}  // namespace
+
+TEST_F(MdlMergeTest, SkinCoordinatesMakeSeamVerticesAndDecideTheFacing) {
+  // P0 and P2 are read at (S, T) by t0 and at (S + 8, T) by t1: seam
+  // vertices, t0 facing front and t1 back, against what their normals say.
+  // t2 has no seam vertex: its normal decides. t3 reads P1 elsewhere: P1
+  // becomes two vertices.
+  const TSkinnedCorner p0{0, 0, 0, 2, 2}, p1{0, 10, 0, 6, 2}, p2{0, 0, 10, 2, 6};
+  const std::vector<TSkinnedTriangle> tris = {
+      {p0, p1, p2},
+      {TSkinnedCorner{0, 0, 0, 10, 2}, TSkinnedCorner{0, -10, 0, 12, 2}, TSkinnedCorner{0, 0, 10, 10, 6}},
+      {TSkinnedCorner{0, 20, 0, 1, 1}, TSkinnedCorner{0, 30, 10, 3, 1}, TSkinnedCorner{0, 30, 0, 3, 3}},
+      {TSkinnedCorner{0, 10, 0, 7, 7}, TSkinnedCorner{0, 20, 0, 1, 1}, TSkinnedCorner{0, 10, 10, 5, 5}},
+  };
+  FillSkinned(tris, 16, 8);
+  TMDL m;
+  MakeSized(m);
+  TRecordingPrompts prompts;
+  m.Frames->Frame(0).ImportBase();
+  EXPECT_TRUE(prompts.Notices.empty());
+  ExpectSkinAsGiven(m, tris);
+  EXPECT_EQ(m.Triangles->Get(0).FacesFront, 1);
+  EXPECT_EQ(m.Triangles->Get(1).FacesFront, 0);
+  EXPECT_EQ(m.Triangles->Get(2).FacesFront, 1);
+  // P0, P1, P2, P3; t2's three; P1 again and a new one.
+  EXPECT_EQ(m.Vertices->Count(), 9);
+  EXPECT_EQ(m.Frames->Frame(0).Count(), 9);
+  EXPECT_EQ(m.Vertices->Get(0), (TSkinVertex{kOnSeam, 2, 2}));
+  EXPECT_EQ(m.Vertices->Get(2), (TSkinVertex{kOnSeam, 2, 6}));
+  EXPECT_EQ(m.Vertices->Get(1), (TSkinVertex{0, 6, 2}));
+  EXPECT_EQ(m.Triangles->Get(1).Vertex[0], m.Triangles->Get(0).Vertex[0]);
+  EXPECT_NE(m.Triangles->Get(3).Vertex[0], m.Triangles->Get(0).Vertex[1]);
+  // t2 and t3 share a corner with the same coordinates: one piece.
+  EXPECT_EQ(m.Triangles->Get(3).Vertex[1], m.Triangles->Get(2).Vertex[0]);
+  EXPECT_EQ(m.Objects->Count(), 3);
+  // The model's skin keeps its size and its picture.
+  EXPECT_EQ(m.Header->SkinWidth, 16);
+  EXPECT_EQ(m.Skins->Skin(0).Row(7)[15], 127);
+}
+
+TEST_F(MdlMergeTest, TriangleThatSeamVerticesPullBothWaysKeepsItsCoordinates) {
+  // t2 reads P0 at its front coordinate and P2 at its back one: whichever
+  // way it faces, one of them needs a vertex of its own. Three ways to
+  // read one position that are not a seam pair give three vertices.
+  const std::vector<TSkinnedTriangle> tris = {
+      {TSkinnedCorner{0, 0, 0, 2, 2}, TSkinnedCorner{0, 10, 0, 6, 2}, TSkinnedCorner{0, 0, 10, 2, 6}},
+      {TSkinnedCorner{0, 0, 0, 10, 2}, TSkinnedCorner{0, -10, 0, 12, 2}, TSkinnedCorner{0, 0, 10, 10, 6}},
+      {TSkinnedCorner{0, 0, 0, 2, 2}, TSkinnedCorner{0, 0, 10, 10, 6}, TSkinnedCorner{0, 5, 5, 4, 4}},
+      {TSkinnedCorner{0, 5, 5, 1, 4}, TSkinnedCorner{0, 5, 5, 7, 4}, TSkinnedCorner{0, 5, 6, 4, 4}},
+  };
+  FillSkinned(tris, 16, 8);
+  TMDL m;
+  MakeSized(m);
+  m.Frames->Frame(0).ImportBase();
+  ExpectSkinAsGiven(m, tris);
+  EXPECT_EQ(m.Vertices->Count(), 4 + 1 + 1 + 3);
+}
+
+TEST_F(MdlMergeTest, SkinCoordinatesWithoutASkinSizeUseTheDefaultSize) {
+  // Far outside the skin and negative coordinates stay as they are.
+  const std::vector<TSkinnedTriangle> tris = {
+      {TSkinnedCorner{0, 0, 0, 0, 0}, TSkinnedCorner{0, 1, 0, 255, 0}, TSkinnedCorner{0, 0, 1, -40, 9000}}};
+  FillSkinned(tris, 256, 256);
+  TMDL m;
+  m.Clear();
+  m.Skins->InsertSkin(0);
+  AddScene(m, "base", 1);
+  m.Frames->Frame(0).ImportBase();
+  EXPECT_EQ(m.Header->SkinWidth, 256);
+  EXPECT_EQ(m.Header->SkinHeight, 256);
+  EXPECT_EQ(m.Skins->Skin(0).Width, 256);
+  ExpectSkinAsGiven(m, tris);
+}
+
+TEST_F(MdlMergeTest, SkinCoordinatesStopAtTheVertexLimit) {
+  std::vector<TSkinnedTriangle> tris;
+  for (int i = 0; i < 14000; ++i) {
+    TSkinnedTriangle t;
+    for (int c = 0; c < 3; ++c) t[size_t(c)] = TSkinnedCorner{float(c), float(i), 0, c, i % 8};
+    tris.push_back(t);
+  }
+  FillSkinned(tris, 16, 8);
+  TMDL m;
+  MakeSized(m);
+  TRecordingPrompts prompts;
+  m.Frames->Frame(0).ImportBase();
+  EXPECT_EQ(m.Triangles->Count(), 13333);
+  EXPECT_EQ(m.Vertices->Count(), 39999);
+  EXPECT_EQ(m.Frames->Frame(0).Count(), 39999);
+  ASSERT_EQ(prompts.Notices.size(), 1u);
+  EXPECT_NE(prompts.Notices[0].find("Limit of 40000 vertices"), std::string::npos);
+}
+
+TEST_F(MdlMergeTest, ObjFrameCarriesTheSkinToANewModel) {
+  // The two boxes go out as OBJ with their skin and come back as a new
+  // model that reads the skin where they did.
+  TMDL m;
+  MakeTwoBoxes(m, 2);
+  m.Frames->Frame(1).ExportFrame(File("boxes.obj"));
+  EXPECT_TRUE(fs::exists(Dir / "boxes.mtl"));
+  ASSERT_TRUE(fs::exists(Dir / "boxes.png"));
+  std::vector<TSkinnedTriangle> expected;
+  for (const TTriangle& t : m.Triangles->Items()) {
+    TSkinnedTriangle e;
+    for (int c = 0; c < 3; ++c) {
+      const TSkinVertex v = m.Vertices->Get(t.Vertex[c]);
+      const TFrameVertex p = m.Frames->Frame(1).Get(t.Vertex[c]);
+      e[size_t(c)] = TSkinnedCorner{p.X, p.Y, p.Z, v.S + (t.FacesFront == 0 && v.Flags != 0 ? 4 : 0), v.T};
+    }
+    expected.push_back(e);
+  }
+  TMDL n;
+  n.Clear();
+  n.Skins->InsertSkin(0);
+  n.Frames->CreateBaseFrame();
+  n.Frames->Frame(0).ImportFrame(File("boxes.obj"));
+  ASSERT_EQ(n.Header->SkinWidth, 8);
+  ASSERT_EQ(n.Header->SkinHeight, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(n.Skins->Skin(0).Row(y)[x], y * 8 + x);
+  ExpectSkinAsGiven(n, expected);
+  EXPECT_EQ(n.Objects->Count(), 3);
 }
 
 // ---- skin layout ----------------------------------------------------------------------------

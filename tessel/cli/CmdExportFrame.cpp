@@ -1,6 +1,7 @@
-// tessel export-frame MODEL FRAME OUT.(dxf|cad): one frame's triangles to a
-// geometry file. FRAME is a frame number (from 0, over all scenes) or a
-// frame name.
+// tessel export-frame MODEL FRAME OUT.(dxf|cad|obj): one frame's triangles
+// to a geometry file. FRAME is a frame number (from 0, over all scenes) or a
+// frame name. An OBJ file also gets the skin coordinates, a material
+// library and the first skin as a PNG picture beside it.
 
 #include <cstdio>
 #include <string>
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: tessel export-frame MODEL.mdl FRAME OUT.dxf|OUT.cad\n";
+constexpr const char* kUsage = "usage: tessel export-frame MODEL.mdl FRAME OUT.dxf|OUT.cad|OUT.obj\n";
 
 // The flat number of the frame named or numbered by `which`; -1 when none.
 int FindFrame(TMDL& m, const std::string& which) {
@@ -29,8 +30,8 @@ int RunExportFrame(const std::vector<std::string>& args) {
     return 2;
   }
   const std::string& out = p.Positional[2];
-  if (!cmdargs::HasExtension(out, {".dxf", ".cad"})) {
-    std::fprintf(stderr, "tessel: %s: the frame can be written as .dxf or .cad only\n", out.c_str());
+  if (!cmdargs::HasExtension(out, {".dxf", ".cad", ".obj"})) {
+    std::fprintf(stderr, "tessel: %s: the frame can be written as .dxf, .cad or .obj only\n", out.c_str());
     return 2;
   }
   TMDL m;
@@ -50,5 +51,5 @@ int RunExportFrame(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TESSEL_COMMAND("export-frame", "MODEL.mdl FRAME OUT.dxf|cad  write a frame (number or name) as geometry",
+TESSEL_COMMAND("export-frame", "MODEL.mdl FRAME OUT.dxf|cad|obj  write a frame (number or name) as geometry",
                RunExportFrame);

@@ -1,4 +1,4 @@
-// tessel export-scenes MODEL LIST.frs [--scene N|--all] [--format dxf|cad]:
+// tessel export-scenes MODEL LIST.frs [--scene N|--all] [--format dxf|cad|obj]:
 // the model's scenes (all of them, or scene N counted from 0) as a
 // multiple-frames list, with one geometry file per frame beside the list.
 
@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: tessel export-scenes MODEL.mdl LIST.frs [--scene N|--all] [--format dxf|cad]\n";
+constexpr const char* kUsage = "usage: tessel export-scenes MODEL.mdl LIST.frs [--scene N|--all] [--format dxf|cad|obj]\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -53,8 +53,8 @@ int RunExportScenes(const std::vector<std::string>& args) {
     }
   }
   if (scene && all) return Usage();
-  if (format != "dxf" && format != "cad") {
-    std::fprintf(stderr, "tessel: frames can be written as dxf or cad only, not %s\n", format.c_str());
+  if (format != "dxf" && format != "cad" && format != "obj") {
+    std::fprintf(stderr, "tessel: frames can be written as dxf, cad or obj only, not %s\n", format.c_str());
     return 2;
   }
   const std::string& model = p.Positional[0];
@@ -73,7 +73,7 @@ int RunExportScenes(const std::vector<std::string>& args) {
     return 1;
   }
   if (scene) editor.SetCurrentScene(*scene);
-  editor.SaveScenes(list, !scene, format == "dxf" ? ".DXF" : ".CAD");
+  editor.SaveScenes(list, !scene, format == "dxf" ? ".DXF" : format == "cad" ? ".CAD" : ".OBJ");
   std::printf("exported %d scenes (%d frames) to %s\n", scene ? 1 : frames.SceneCount(),
               scene ? editor.SceneFrameCount : frames.Count(), list.c_str());
   return 0;
@@ -82,6 +82,6 @@ int RunExportScenes(const std::vector<std::string>& args) {
 }  // namespace
 
 TESSEL_COMMAND("export-scenes",
-               "MODEL.mdl LIST.frs [--scene N|--all] [--format dxf|cad]  write scenes as a frame list and "
+               "MODEL.mdl LIST.frs [--scene N|--all] [--format dxf|cad|obj]  write scenes as a frame list and "
                "geometry files",
                RunExportScenes);

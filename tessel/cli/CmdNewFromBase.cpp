@@ -1,6 +1,8 @@
 // tessel new-from-base GEOMETRY -o OUT.mdl: a new model whose mesh, "base"
 // frame, skin layout and objects come from a geometry file (.dxf, .3ds,
-// .lwo, .cad). Corners that meet within 0.001 become one vertex.
+// .lwo, .cad, .obj). Corners that meet within 0.001 become one vertex. An
+// OBJ file's texture coordinates give the skin layout, and the picture its
+// material shows the skin.
 
 #include <cstdio>
 #include <string>
@@ -16,12 +18,12 @@ namespace {
 int RunNewFromBase(const std::vector<std::string>& args) {
   cmdargs::TParsed p;
   if (!cmdargs::Parse(args, {}, p) || p.Output.empty() || p.Positional.size() != 1) {
-    std::fputs("usage: tessel new-from-base GEOMETRY.dxf|3ds|lwo|cad -o OUT.mdl\n", stderr);
+    std::fputs("usage: tessel new-from-base GEOMETRY.dxf|3ds|lwo|cad|obj -o OUT.mdl\n", stderr);
     return 2;
   }
   const std::string& geometry = p.Positional[0];
   if (!TTriangleFiler::Instance().IsKnownExtension(ExtractFileExt(geometry))) {
-    std::fprintf(stderr, "tessel: %s: geometry is read from .dxf, .3ds, .lwo or .cad files only\n",
+    std::fprintf(stderr, "tessel: %s: geometry is read from .dxf, .3ds, .lwo, .cad or .obj files only\n",
                  geometry.c_str());
     return 2;
   }
@@ -41,4 +43,4 @@ int RunNewFromBase(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TESSEL_COMMAND("new-from-base", "GEOMETRY -o OUT.mdl  new model from a .dxf/.3ds/.lwo/.cad mesh", RunNewFromBase);
+TESSEL_COMMAND("new-from-base", "GEOMETRY -o OUT.mdl  new model from a .dxf/.3ds/.lwo/.cad/.obj mesh", RunNewFromBase);

@@ -164,6 +164,44 @@ TEST_F(ExchangeCliTest, NewFromBaseBuildsAModelFromGeometry) {
   EXPECT_FALSE(fs::exists(P("none.mdl")));
 }
 
+TEST_F(ExchangeCliTest, ObjFrameWithItsSkinMakesANewModel) {
+  TRun r = RunTessel("export-frame " + Q("boxes.mdl") + " walk2 " + Q("f.obj"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  ASSERT_TRUE(fs::exists(P("f.mtl")));
+  ASSERT_TRUE(fs::exists(P("f.png")));
+  r = RunTessel("new-from-base " + Q("f.obj") + " -o " + Q("new.mdl"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TMDL m, n;
+  m.LoadFromFile(P("boxes.mdl"));
+  n.LoadFromFile(P("new.mdl"));
+  // The skin came back from the picture, the layout from the texture
+  // coordinates: both boxes keep their 8 vertices (vertex 0 of each on the
+  // seam) and their triangles read the skin where they did.
+  ASSERT_EQ(n.Header->SkinWidth, 8);
+  ASSERT_EQ(n.Header->SkinHeight, 4);
+  EXPECT_EQ(n.Skins->Skin(0).Row(3)[7], 31);
+  EXPECT_EQ(n.Vertices->Count(), 16);
+  ASSERT_EQ(n.Triangles->Count(), 24);
+  for (int i = 0; i < 24; ++i)
+    for (int c = 0; c < 3; ++c) {
+      auto at = [](const TMDL& model, int t, int corner) {
+        const TTriangle tri = model.Triangles->Get(t);
+        const TSkinVertex v = model.Vertices->Get(tri.Vertex[corner]);
+        return std::pair(v.S + (tri.FacesFront == 0 && v.Flags != 0 ? 4 : 0), v.T);
+      };
+      EXPECT_EQ(at(n, i, c), at(m, i, c)) << i << " " << c;
+    }
+
+  // A face that names a vertex the file does not have: nothing is written.
+  std::ofstream(P("bad.obj")) << "v 0 0 0\nv 1 0 0\n# two only\nf 1 2 3\n";
+  r = RunTessel("new-from-base " + Q("bad.obj") + " -o " + Q("bad.mdl"));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("Error in OBJ file on line 4: vertex index 3 is out of range (2 defined so far)"),
+            std::string::npos)
+      << r.Err;
+  EXPECT_FALSE(fs::exists(P("bad.mdl")));
+}
+
 TEST_F(ExchangeCliTest, NewFromBaseRefusesPositionsNoModelHoldsAndSavesFiniteBounds) {
   // A float near its limit, doubled by the CAD reader, would be infinite.
   const std::string face = "points a\n3\nF 1 1 1 2 2 2 3 3 %s\nF 0 0 0 1 0 0 0 1 0\nend\n";

@@ -87,6 +87,26 @@ TEST_F(SceneCliTest, OneSceneAsCadFiles) {
   EXPECT_EQ(m.Frames->Count(), 7);
 }
 
+TEST_F(SceneCliTest, OneSceneAsObjFiles) {
+  TRun r = RunTessel("export-scenes " + Q("boxes.mdl") + " " + Q("set/walk.frs") + " --scene 1 --format obj");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Read("set/walk.frs"),
+            "[Scenes]\r\ncount=1\r\n0=walk\r\n[walk]\r\ncount=3\r\n0=walk1.OBJ\r\n1=walk2.OBJ\r\n2=walk3.OBJ\r\n");
+  // Each frame file has its material and skin picture beside it.
+  EXPECT_TRUE(fs::exists(Dir / "set" / "walk3.mtl"));
+  EXPECT_TRUE(fs::exists(Dir / "set" / "walk3.png"));
+  r = RunTessel("import-scenes " + Q("boxes.mdl") + " " + Q("set/walk.frs") + " -o " + Q("out.mdl"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TMDL m;
+  m.LoadFromFile(P("out.mdl"));
+  ASSERT_EQ(m.Frames->Count(), 7);
+  for (int v = 0; v < m.Vertices->Count(); ++v) {
+    const TFrameVertex a = m.Frames->Frame(1 + 2).Get(v), b = m.Frames->Frame(4 + 2).Get(v);
+    ASSERT_NEAR(a.X, b.X, 1e-5) << v;
+    ASSERT_NEAR(a.Z, b.Z, 1e-5) << v;
+  }
+}
+
 TEST_F(SceneCliTest, WrongArgumentsAreRefused) {
   const std::string export_ = "export-scenes " + Q("boxes.mdl") + " " + Q("set/l.frs");
   EXPECT_EQ(RunTessel(export_ + " --scene 0 --all").Status, 2);
