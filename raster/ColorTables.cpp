@@ -1,5 +1,6 @@
 #include "raster/ColorTables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -32,7 +33,43 @@ std::string WithSlash(const std::string& folder) {
 
 }  // namespace
 
+namespace {
+
+constexpr int kShadeEntries = 256;
+
+// The lowest index at the smallest squared distance to (r, g, b) over 256
+// entries, and that distance. Straight loops the compiler vectorises; the
+// wide version where the processor has it.
+[[gnu::target_clones("avx2", "default")]] int NearestShade(const int32_t* pr, const int32_t* pg,
+                                                            const int32_t* pb, int r, int g, int b,
+                                                            int32_t& distance) {
+  alignas(32) int32_t dist[kShadeEntries];
+  for (int j = 0; j < kShadeEntries; ++j) {
+    const int32_t dr = r - pr[j], dg = g - pg[j], db = b - pb[j];
+    dist[j] = dr * dr + dg * dg + db * db;
+  }
+  int32_t best = 0x7FFFFFFF;
+  for (int j = 0; j < kShadeEntries; ++j) best = std::min(best, dist[j]);
+  int index = 0;
+  while (dist[index] != best) ++index;
+  distance = best;
+  return index;
+}
+
+}  // namespace
+
 void ComputeColormap(const uint8_t* pal, TColormap& out) {
+  // Entry 255 is the transparent colour and is never a shade: it is put
+  // so far away that it never comes nearest.
+  constexpr int32_t kNowhere = 20000;
+  alignas(32) int32_t pr[kShadeEntries], pg[kShadeEntries], pb[kShadeEntries];
+  for (int j = 0; j < kShadeEntries; ++j) pr[j] = pal[j * 3], pg[j] = pal[j * 3 + 1], pb[j] = pal[j * 3 + 2];
+  pr[255] = pg[255] = pb[255] = kNowhere;
+  // Every program start computes this; repeated shades (the darkest rows
+  // are mostly black) are looked up once.
+  constexpr int kSlotBits = 12;
+  std::vector<int32_t> seenKey(1 << kSlotBits, -1);
+  std::vector<uint8_t> seenIndex(1 << kSlotBits, 0);
   for (int level = 0; level < kColormapRows; ++level) {
     const double f = 2.0 - 2.0 * level / 63.0;
     uint8_t* row = out.data() + level * 256;
@@ -40,25 +77,20 @@ void ComputeColormap(const uint8_t* pal, TColormap& out) {
       const int r = static_cast<int>(pal[c * 3] * f + 0.5);
       const int g = static_cast<int>(pal[c * 3 + 1] * f + 0.5);
       const int b = static_cast<int>(pal[c * 3 + 2] * f + 0.5);
-      int best = 0;
-      int bestDist = 0x7FFFFFFF;
-      bool exact = false;
-      // Entry 255 is the transparent colour and is never a shade.
-      for (int j = 0; j < 255; ++j) {
-        const int dr = r - pal[j * 3], dg = g - pal[j * 3 + 1], db = b - pal[j * 3 + 2];
-        const int d = dr * dr + dg * dg + db * db;
-        if (d == 0) {
-          best = j;
-          exact = true;
-          break;
-        }
-        if (d < bestDist) {
-          bestDist = d;
-          best = j;
-        }
+      // Shades reach 510 per channel: 9 bits each.
+      const int32_t key = (r << 18) | (g << 9) | b;
+      const size_t slot = (static_cast<uint32_t>(key) * 2654435761u) >> (32 - kSlotBits);
+      if (seenKey[slot] == key) {
+        row[c] = seenIndex[slot];
+        continue;
       }
-      if (!exact && bestDist >= 2 * (r * r + g * g + b * b)) best = 0;
+      // An exact match wins outright; a shade no colour comes near is black.
+      int32_t bestDist = 0;
+      int best = NearestShade(pr, pg, pb, r, g, b, bestDist);
+      if (bestDist != 0 && bestDist >= 2 * (r * r + g * g + b * b)) best = 0;
       row[c] = static_cast<uint8_t>(best);
+      seenKey[slot] = key;
+      seenIndex[slot] = row[c];
     }
     for (int c = 224; c < 256; ++c) row[c] = static_cast<uint8_t>(c);  // fullbright
   }
