@@ -69,6 +69,8 @@ void TMDL::LoadFromStream(TStream& stream) {
   } detach{filer};
   TProgressor& p = Progressor();
   TProgressScope progress(0, "Loading...");
+  // Whatever this load leaves half done is not what the last one read.
+  Frames->Loaded = TLoadedGamePart();
   filer.BeginRead();
   p.SetDescription("Loading Header...");
   Section("the header", [&] { filer.LoadHeader(); });

@@ -8,6 +8,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -74,6 +75,8 @@ void TMDLFiler::ClearValues() {
 }
 
 void TMDLFiler::BeginRead() {
+  static std::atomic<uint64_t> serials{0};
+  LoadSerial_ = ++serials;
   Bytes_.reset();
   Reader_ = TByteReader(nullptr, 0);
   TStream* s = Stream();
@@ -365,6 +368,7 @@ void TMDLTriangleList::Load(TMDLFiler& filer) {
     throw EMDLError(Format("Too many triangles (%d); the limit is %d", filer.NumTris, kMaxTriangles));
   filer.CheckCount(filer.NumTris, kTriangleSize, "triangles");
   SetCount(filer.NumTris);
+  Loaded = TLoadedTriangles{filer.LoadSerial(), filer.Reader().Position(), filer.NumTris};
   const uint8_t* p = filer.Reader().Take(static_cast<size_t>(filer.NumTris) * kTriangleSize);
   for (int i = 0; i < filer.NumTris; ++i, p += kTriangleSize) {
     TTriangle& t = Items_[static_cast<size_t>(i)];
@@ -376,6 +380,17 @@ void TMDLTriangleList::Load(TMDLFiler& filer) {
         throw EMDLError(Format("Triangle %d uses vertex %d, which does not exist", i, t.Vertex[c]));
     }
   }
+}
+
+bool TMDLTriangleList::CornersAsLoaded(const TLoadedGamePart& file) const {
+  if (Loaded.Serial == 0 || Loaded.Serial != file.Serial || !file.File || Loaded.Count != Count()) return false;
+  const uint8_t* p = file.File->Bytes.get() + Loaded.Offset;
+  for (const TTriangle& t : Items_) {
+    for (int c = 0; c < 3; ++c)
+      if (t.Vertex[c] != GetI32LE(p + 4 + 4 * c)) return false;
+    p += kTriangleSize;
+  }
+  return true;
 }
 
 void TMDLTriangleList::Save(TMDLFiler& filer) {
@@ -399,6 +414,10 @@ void ReadFrameRecord(TMDLFiler& filer, const std::shared_ptr<const TPackedPositi
   const int64_t need = 2 * kPackedVertexSize + (filer.Version >= 6 ? kNameSize : 0) +
                        static_cast<int64_t>(filer.NumVerts) * kPackedVertexSize;
   if (static_cast<int64_t>(r.Remaining()) < need) throw EMDLError("Unexpected end of file while reading frames");
+  TLoadedFrameRecord record;
+  record.Serial = filer.LoadSerial();
+  record.Box = r.Position();
+  record.Count = filer.NumVerts;
   frame.BBoxMin = filer.ReadVertex();
   frame.BBoxMax = filer.ReadVertex();
   frame.BBoxMin.NormalIndex = frame.BBoxMax.NormalIndex = 0;
@@ -412,6 +431,9 @@ void ReadFrameRecord(TMDLFiler& filer, const std::shared_ptr<const TPackedPositi
   const size_t offset = r.Position();
   r.Skip(static_cast<size_t>(filer.NumVerts) * kPackedVertexSize);
   frame.SetPacked(packed, offset, filer.NumVerts);
+  record.Positions = offset;
+  std::memcpy(record.Name, frame.NameBytes(), kFrameNameSize);
+  frame.SetLoadedRecord(record);
 }
 
 // The packed positions of this file: its bytes, and for every coordinate
@@ -431,14 +453,41 @@ std::shared_ptr<const TPackedPositions> PackedPositions(const TMDLFiler& filer) 
   return packed;
 }
 
-void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, TByteWriter& w) {
+// A frame record. With `file`, the frame is as loaded from it and packed
+// with its grid: the box and positions are the loaded record's bytes.
+void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, TByteWriter& w, const uint8_t* file) {
+  filer.NumVerts = frame.Count();
+  const size_t positions = static_cast<size_t>(frame.Count()) * kPackedVertexSize;
+  if (file) {
+    const TLoadedFrameRecord& r = frame.LoadedRecord();
+    w.Bytes(file + r.Box, 2 * kPackedVertexSize);
+    w.Bytes(frame.NameBytes(), kNameSize);
+    w.Bytes(file + r.Positions, positions);
+    return;
+  }
   filer.PackVertex(frame.BBoxMin, w);
   filer.PackVertex(frame.BBoxMax, w);
   w.Bytes(frame.NameBytes(), kNameSize);
-  filer.NumVerts = frame.Count();
   const TFrameVertex* v = frame.Data();
-  uint8_t* p = w.Grow(static_cast<size_t>(frame.Count()) * kPackedVertexSize);
+  uint8_t* p = w.Grow(positions);
   for (int i = 0; i < frame.Count(); ++i, p += kPackedVertexSize) filer.PackVertex(v[i], p);
+}
+
+// Whether the loaded file's grid still holds the frame: packing with it
+// moves no coordinate by more than half a step (nothing wraps past an end
+// of the grid, nothing is lost to a step of 0).
+bool FitsGrid(const TMDLFrame& frame, const TLoadedGamePart& loaded) {
+  const TPackedPositions& grid = *loaded.File;
+  const TFrameVertex* v = frame.Data();
+  for (int i = 0; i < frame.Count(); ++i) {
+    const float c[3] = {v[i].X, v[i].Y, v[i].Z};
+    for (int k = 0; k < 3; ++k) {
+      const double unpacked = grid.Axis[k][PackCoordinate(c[k], loaded.Origin[k], loaded.Scale[k])];
+      const double slack = 0.5 * std::fabs(static_cast<double>(loaded.Scale[k])) * (1 + 1e-6) + 1e-6 * std::fabs(c[k]);
+      if (!(std::fabs(unpacked - c[k]) <= slack)) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -446,6 +495,7 @@ void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, TByteWriter& w) {
 void TMDLFrameList::Load(TMDLFiler& filer) {
   TByteReader& r = filer.Reader();
   Scenes_.clear();
+  Loaded = TLoadedGamePart();
   const int64_t recordSize = 2 * kPackedVertexSize + (filer.Version >= 6 ? kNameSize : 0) +
                              static_cast<int64_t>(std::max(filer.NumVerts, 0)) * kPackedVertexSize;
   filer.CheckCount(filer.NumFrames, 4 + recordSize, "frames");
@@ -506,6 +556,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
       const int32_t n = r.I32();
       if (n <= 0) throw EMDLError(Format("Invalid number of frames in frame group: %d", n));
       filer.CheckCount(n, 4 + recordSize, "frames");
+      scene->Loaded.Box = r.Position();
       scene->BBoxMin = filer.ReadVertex();
       scene->BBoxMax = filer.ReadVertex();
       scene->BBoxMin.NormalIndex = scene->BBoxMax.NormalIndex = 0;
@@ -519,47 +570,101 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
       --filer.NumFrames;
       done += 1;
     }
+    scene->Loaded.Serial = filer.LoadSerial();
+    scene->Loaded.GroupType = scene->GroupType;
+    scene->Loaded.Frames.reserve(static_cast<size_t>(scene->Count()));
+    for (int i = 0; i < scene->Count(); ++i) scene->Loaded.Frames.push_back(scene->Frame(i).LoadedRecord().Box);
     Scenes_.push_back(std::move(scene));
     progressor.SetPosition(Percent(done, total));
   }
   filer.NumFrames = done;
   RebuildIndex();
+  // What the file said, before the model's own values replace it.
+  TLoadedGamePart loaded;
+  loaded.File = packed;
+  std::copy(std::begin(filer.Scale), std::end(filer.Scale), loaded.Scale);
+  std::copy(std::begin(filer.Origin), std::end(filer.Origin), loaded.Origin);
+  loaded.Radius = filer.Radius;
+  loaded.Size = filer.Size;
+  loaded.HasSize = filer.Version >= 6;
+  if (Count() > 0) loaded.FirstFrame = Frame(0).LoadedRecord().Box;
   ComputeBounds();
+  loaded.BoxMin = BBoxMin;
+  loaded.BoxMax = BBoxMax;
+  loaded.Serial = filer.LoadSerial();
+  Loaded = std::move(loaded);
 }
 
+// What has not changed since loading is written as it was loaded: a frame
+// whose positions and normals are as loaded (over the loaded triangles)
+// keeps its light normals, and while the loaded grid holds every frame, the
+// header keeps the file's scale and origin and such a frame its record's
+// bytes. The radius stays while the model box does, the average triangle
+// area while the first frame and the triangles do, a scene's frame names
+// while it holds the frames it was loaded with. Everything else is computed
+// as for a new model.
 void TMDLFrameList::Save(TMDLFiler& filer) {
   const int count = Count();
+  const TLoadedGamePart& loaded = Loaded;
+  const bool fromFile = loaded.Serial != 0 && loaded.File;
+  const bool corners = fromFile && Model->Triangles->CornersAsLoaded(loaded);
+  std::vector<char> kept(static_cast<size_t>(count), 0);
   {
     TProgressScope progress(0, ">Calculating Light Normals Frame 0");
     for (int k = 0; k < count; ++k) {
       Progressor().SetDescription(Format(">Calculating Light Normals Frame %d", k));
-      Frame(k).CalculateNormals();
-      Frame(k).ComputeBoundingBox();
+      TMDLFrame& frame = Frame(k);
+      kept[static_cast<size_t>(k)] = corners && frame.AsLoaded(loaded);
+      if (!kept[static_cast<size_t>(k)]) {
+        frame.CalculateNormals();
+        frame.ComputeBoundingBox();
+      }
       Progressor().SetPosition(Percent(k + 1, count));
     }
   }
   TProgressScope progress(0, ">Saving Frame 0");
   ComputeBounds();
-  if (count > 0) filer.Size = static_cast<float>(Frame(0).AverageTriangleArea());
+  bool keepGrid = fromFile;
+  for (int k = 0; k < count && keepGrid; ++k)
+    if (!kept[static_cast<size_t>(k)]) keepGrid = FitsGrid(Frame(k), loaded);
+  if (keepGrid) {
+    std::copy(std::begin(loaded.Scale), std::end(loaded.Scale), filer.Scale);
+    std::copy(std::begin(loaded.Origin), std::end(loaded.Origin), filer.Origin);
+  }
+  if (fromFile && BBoxMin == loaded.BoxMin && BBoxMax == loaded.BoxMax) filer.Radius = loaded.Radius;
+  if (count > 0) {
+    const bool sameFirst = kept[0] && Frame(0).LoadedRecord().Box == loaded.FirstFrame;
+    filer.Size = loaded.HasSize && sameFirst ? loaded.Size : static_cast<float>(Frame(0).AverageTriangleArea());
+  }
+  const uint8_t* file = keepGrid ? loaded.File->Bytes.get() : nullptr;
   int32_t done = 0;
+  int k = 0;
   TByteWriter w;
   for (int s = 0; s < SceneCount(); ++s) {
     Progressor().SetDescription(Format(">Saving Frame %d", done));
     TMDLFrameGroup& scene = Scene(s);
-    scene.RenumberFrames();
+    const bool sceneAsLoaded = fromFile && scene.AsLoaded(loaded.Serial);
+    if (!sceneAsLoaded) scene.RenumberFrames();
     w.Clear();
     if (scene.GroupType == 1) {
       w.I32(1);
       w.I32(scene.Count());
-      filer.PackVertex(scene.BBoxMin, w);
-      filer.PackVertex(scene.BBoxMax, w);
+      bool keepBox = file && sceneAsLoaded && scene.Loaded.Box != TLoadedFrameRecord::kNone;
+      for (int i = 0; i < scene.Count() && keepBox; ++i) keepBox = kept[static_cast<size_t>(k + i)];
+      if (keepBox) {
+        w.Bytes(file + scene.Loaded.Box, 2 * kPackedVertexSize);
+      } else {
+        filer.PackVertex(scene.BBoxMin, w);
+        filer.PackVertex(scene.BBoxMax, w);
+      }
       for (int i = 0; i < scene.Count(); ++i) w.F32(scene.Interval(i));
-      for (int i = 0; i < scene.Count(); ++i) AppendFrameRecord(filer, scene.Frame(i), w);
+      for (int i = 0; i < scene.Count(); ++i, ++k)
+        AppendFrameRecord(filer, scene.Frame(i), w, kept[static_cast<size_t>(k)] ? file : nullptr);
       done += 1;
     } else {
-      for (int i = 0; i < scene.Count(); ++i) {
+      for (int i = 0; i < scene.Count(); ++i, ++k) {
         w.I32(0);
-        AppendFrameRecord(filer, scene.Frame(i), w);
+        AppendFrameRecord(filer, scene.Frame(i), w, kept[static_cast<size_t>(k)] ? file : nullptr);
       }
       done += scene.Count();
     }
@@ -615,6 +720,9 @@ void TMDLFrameList::LoadRaw(TMDLFiler& filer) {
     TMDLFrameGroup& scene = Scene(s);
     for (int i = 0; i < scene.Count(); ++i) {
       TMDLFrame& frame = scene.Frame(i);
+      TLoadedFrameRecord record = frame.LoadedRecord();
+      record.Raw = r.Position();
+      frame.SetLoadedRecord(record);
       const uint8_t* p = r.Take(static_cast<size_t>(frame.Count()) * kRawVertexSize);
       // Made straight from the records: neither cleared nor unpacked first.
       const TRawRecord first{p}, last{p + static_cast<size_t>(frame.Count()) * kRawVertexSize};

@@ -73,9 +73,12 @@ public:
   void ClearValues();
   int64_t DataSize() { return TBufferedFilter::Size(); }
 
-  // Reading: the file's bytes are taken into memory by BeginRead.
+  // Reading: the file's bytes are taken into memory by BeginRead, which
+  // also numbers the load (LoadSerial, never 0) for the parts of the model
+  // that remember where their records lay.
   void BeginRead();
   void EndRead();
+  uint64_t LoadSerial() const { return LoadSerial_; }
   TByteReader& Reader() { return Reader_; }
   // The bytes being read, for parts of the model that keep referring to
   // them after the load.
@@ -111,4 +114,5 @@ public:
 private:
   std::shared_ptr<uint8_t[]> Bytes_;
   TByteReader Reader_{nullptr, 0};
+  uint64_t LoadSerial_ = 0;
 };

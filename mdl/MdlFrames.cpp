@@ -12,6 +12,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/Endian.h"
 #include "mdl/Mdl.h"
 #include "mdl/Normals.h"
 
@@ -411,6 +412,45 @@ void TMDLFrame::Materialize() const {
   Lazy_.store(kReady, std::memory_order_release);
 }
 
+bool TMDLFrame::AsLoaded(const TLoadedGamePart& file) const {
+  const TLoadedFrameRecord& r = Loaded_;
+  if (r.Serial == 0 || r.Serial != file.Serial || !file.File || Count() != r.Count) return false;
+  const TPackedPositions& packed = *file.File;
+  const uint8_t* bytes = packed.Bytes.get();
+  if (Lazy_.load(std::memory_order_acquire) != kReady) {
+    // Still packed from the record: nothing can have changed.
+    std::lock_guard<std::mutex> lock(gMaterializing);
+    if (Lazy_.load(std::memory_order_acquire) != kReady && Packed_ == file.File && PackedOffset_ == r.Positions)
+      return true;
+  }
+  Ensure();
+  const auto bits = [](float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+  };
+  if (r.Raw != TLoadedFrameRecord::kNone) {
+    const uint8_t* p = bytes + r.Raw;
+    for (const TFrameVertex& v : Items_) {
+      if (bits(v.X) != GetU32LE(p) || bits(v.Y) != GetU32LE(p + 4) || bits(v.Z) != GetU32LE(p + 8) ||
+          v.NormalIndex != GetI32LE(p + 12))
+        return false;
+      p += mdlformat::kRawVertexSize;
+    }
+    return true;
+  }
+  // Compared with what unpacking the record gives; a normal byte outside
+  // the table was read as another entry and counts as changed.
+  const uint8_t* p = bytes + r.Positions;
+  for (const TFrameVertex& v : Items_) {
+    if (bits(v.X) != bits(packed.Axis[0][p[0]]) || bits(v.Y) != bits(packed.Axis[1][p[1]]) ||
+        bits(v.Z) != bits(packed.Axis[2][p[2]]) || v.NormalIndex != p[3])
+      return false;
+    p += mdlformat::kPackedVertexSize;
+  }
+  return true;
+}
+
 void TMDLFrame::Assign(const TMDLFrame& frame) {
   frame.Ensure();
   Ensure();
@@ -418,6 +458,7 @@ void TMDLFrame::Assign(const TMDLFrame& frame) {
   BBoxMin = frame.BBoxMin;
   BBoxMax = frame.BBoxMax;
   Items_ = frame.Items_;
+  Loaded_ = frame.Loaded_;
   SetPivotCount(frame.PivotCount());
   for (size_t o = 0; o < Pivots_.size(); ++o) Pivots_[o]->Assign(*frame.Pivots_[o]);
 }
@@ -570,7 +611,24 @@ void TMDLFrameGroup::SetType(int32_t t) {
 void TMDLFrameGroup::RenumberFrames() {
   if (Frames_.empty()) return;
   const std::string base = BaseName(Frames_[0]->Name());
-  for (int i = 0; i < Count(); ++i) Frame(i).SetName(base + std::to_string(i + 1));
+  for (int i = 0; i < Count(); ++i) {
+    // SetName clears the bytes after the name; a name that stays keeps them.
+    std::string name = base + std::to_string(i + 1);
+    if (name == "base1") name = "base";
+    if (Frame(i).Name() != name.substr(0, kFrameNameSize - 1)) Frame(i).SetName(name);
+  }
+}
+
+bool TMDLFrameGroup::AsLoaded(uint64_t serial) const {
+  if (serial == 0 || Loaded.Serial != serial || Loaded.GroupType != GroupType || Loaded.Frames.size() != Frames_.size())
+    return false;
+  for (size_t i = 0; i < Frames_.size(); ++i) {
+    const TMDLFrame& f = *Frames_[i];
+    const TLoadedFrameRecord& r = f.LoadedRecord();
+    if (r.Serial != serial || r.Box != Loaded.Frames[i] || std::memcmp(f.NameBytes(), r.Name, kFrameNameSize) != 0)
+      return false;
+  }
+  return true;
 }
 
 std::string TMDLFrameGroup::Name() const { return Frames_.empty() ? std::string() : BaseName(Frames_[0]->Name()); }
@@ -653,6 +711,7 @@ std::unique_ptr<TMDLFrameGroup> TMDLFrameList::RemoveScene(int s) {
 
 void TMDLFrameList::Clear() {
   Scenes_.clear();
+  Loaded = TLoadedGamePart();
   CopiedFrame = std::make_unique<TMDLFrame>(Model);
   RebuildIndex();
 }

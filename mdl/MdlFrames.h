@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "mdl/MdlLoaded.h"
 #include "mdl/MdlTypes.h"
 #include "mdl/Pivot.h"
 
@@ -151,6 +152,15 @@ public:
   // Replaces the positions (packed ones are not unpacked first).
   void SetPositions(std::vector<TFrameVertex>&& items);
 
+  // Where this frame's record lay in the file it was loaded from (copies
+  // and Assign take it with the positions).
+  const TLoadedFrameRecord& LoadedRecord() const { return Loaded_; }
+  void SetLoadedRecord(const TLoadedFrameRecord& record) { Loaded_ = record; }
+  // True when the positions and light normals are still those of this
+  // frame's record in `file`, so the record can be written again as it is.
+  // Positions still packed from that record are not unpacked to tell.
+  bool AsLoaded(const TLoadedGamePart& file) const;
+
   // Geometry exchange (mdl/MdlMerge.cpp). ImportFrame fills this frame from
   // a triangle file and tells whether the positions changed; a frame named
   // "base" rebuilds the mesh from the file instead (ImportBase). A file
@@ -182,6 +192,7 @@ private:
 
   mutable std::vector<TFrameVertex> Items_;
   char Name_[kFrameNameSize] = {};
+  TLoadedFrameRecord Loaded_;
   mutable std::vector<std::unique_ptr<TPivot>> Pivots_;
   // What is still to be made; PackedCount_ and PendingPivotCount_ stay as
   // they are while it is made, so Count and PivotCount can read them.
@@ -231,8 +242,12 @@ public:
   void SetInterval(int i, float v) { Intervals.Set(i, v); }
   // 1: a timed group with default intervals; 0: a run of single frames.
   void SetType(int32_t t);
-  // Names frame i after the first frame's base name followed by i + 1.
+  // Names frame i after the first frame's base name followed by i + 1; a
+  // frame that has that name already keeps its stored bytes.
   void RenumberFrames();
+  // True when the scene holds the frames it was loaded with, in order and
+  // under their names as loaded, and is of the type it was loaded as.
+  bool AsLoaded(uint64_t serial) const;
   std::string Name() const;
   void ComputeBoundingBox();
 
@@ -240,6 +255,7 @@ public:
   int32_t GroupType = 0;
   TFrameVertex BBoxMin;
   TFrameVertex BBoxMax;
+  TLoadedScene Loaded;
 
 private:
   std::vector<std::unique_ptr<TMDLFrame>> Frames_;
@@ -292,6 +308,9 @@ public:
   std::unique_ptr<TMDLFrame> CopiedFrame;
   TFrameVertex BBoxMin;
   TFrameVertex BBoxMax;
+  // The game part of the last file loaded; emptied by Clear and when a
+  // load starts.
+  TLoadedGamePart Loaded;
 
 private:
   // Puts `frame` at flat position `at`: into the scene of that frame, before

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "mdl/MdlLoaded.h"
 #include "mdl/MdlTypes.h"
 
 class TMDLFiler;
@@ -63,6 +64,14 @@ public:
 
   void Load(TMDLFiler& filer);
   void Save(TMDLFiler& filer);
+  // True when every triangle has the corners it was loaded with from
+  // `file` (and there are as many): the light normals and areas computed
+  // from them then stay as loaded. The side of the skin a triangle faces
+  // does not enter them.
+  bool CornersAsLoaded(const TLoadedGamePart& file) const;
+
+  // Where the records lay in the file last loaded.
+  TLoadedTriangles Loaded;
 
 private:
   std::vector<TTriangle> Items_;

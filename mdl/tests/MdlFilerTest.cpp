@@ -9,6 +9,7 @@
 
 #include "core/Progress.h"
 #include "mdl/Mdl.h"
+#include "mdl/MdlEditOps.h"
 #include "mdl/tests/ModelBuilders.h"
 
 using namespace testmodel;
@@ -534,4 +535,191 @@ TEST(MdlFilerTest, LargeFilesLoadLikeSmallOnes) {
       EXPECT_EQ(r.Frames->Frame(f).Get(i), m.Frames->Frame(f).Get(i)) << f << " " << i;
   EXPECT_EQ(r.Frames->Frame(119).Get(n * n - 1), m.Frames->Frame(119).Get(n * n - 1));
   fs::remove(name);
+}
+
+// ---- saving what changed since loading -------------------------------------------
+
+namespace {
+
+// Where the records lie in a game file whose skins are single skins.
+struct TPlaces {
+  std::vector<size_t> Frames;      // each frame record (its box)
+  std::vector<size_t> GroupBoxes;  // each frame group's box
+};
+
+TPlaces Places(const std::vector<uint8_t>& b) {
+  const int skins = GetI32LE(&b[48]), w = GetI32LE(&b[52]), h = GetI32LE(&b[56]);
+  const int verts = GetI32LE(&b[60]), tris = GetI32LE(&b[64]), entries = GetI32LE(&b[68]);
+  const size_t record = 8 + 16 + 4 * static_cast<size_t>(verts);
+  size_t at = 84 + static_cast<size_t>(skins) * (4 + static_cast<size_t>(w) * static_cast<size_t>(h)) +
+              12 * static_cast<size_t>(verts) + 16 * static_cast<size_t>(tris);
+  TPlaces p;
+  for (int e = 0; e < entries; ++e) {
+    if (GetI32LE(&b[at]) == 0) {
+      p.Frames.push_back(at + 4);
+      at += 4 + record;
+      continue;
+    }
+    const size_t n = static_cast<size_t>(GetI32LE(&b[at + 4]));
+    p.GroupBoxes.push_back(at + 8);
+    at += 16 + 4 * n;
+    for (size_t i = 0; i < n; ++i, at += record) p.Frames.push_back(at);
+  }
+  return p;
+}
+
+std::vector<uint8_t> Bytes(const std::vector<uint8_t>& b, size_t at, size_t n) {
+  return std::vector<uint8_t>(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + n));
+}
+
+constexpr size_t kRecordNormals = 8 + 16 + 3;  // the first normal byte of a record
+
+// A game file as another program would write it: boxes, light normals,
+// radius, average area and frame names (with bytes behind their ends) that
+// this program would not compute. Three single frames "walk0".."walk2" and
+// a group of two, two boxes of 8 vertices.
+std::vector<uint8_t> ForeignFile() {
+  TMDL m;
+  MakeTwoBoxes(m, 3);
+  AddScene(m, "fly", 2, true);
+  for (int k = 3; k < 5; ++k)
+    for (int i = 0; i < m.Vertices->Count(); ++i) m.Frames->Frame(k).Put(i, m.Frames->Frame(k - 3).Get(i));
+  auto b = SaveBytes(m, false);
+  PutF32LE(&b[32], 99.5f);  // radius
+  PutF32LE(&b[80], 12.25f);  // average area
+  const TPlaces p = Places(b);
+  for (size_t k = 0; k < p.Frames.size(); ++k) {
+    uint8_t* r = &b[p.Frames[k]];
+    r[0] = r[1] = r[2] = 1;  // a box of its own
+    for (int i = 0; i < 16; ++i) r[8 + 3 + 4 * i + 16] = static_cast<uint8_t>((7 * i + 3 * k) % kNormalCount);
+    const std::string name = (k < 3 ? "walk" : "fly") + std::to_string(k < 3 ? k : k - 2);
+    std::memset(r + 8, 0xAB, 16);
+    std::memcpy(r + 8, name.c_str(), name.size() + 1);
+  }
+  for (size_t g : p.GroupBoxes) b[g] = 2;
+  return b;
+}
+
+}  // namespace
+
+TEST(MdlFilerTest, AFileIsSavedBackAsItWasLoaded) {
+  const auto file = ForeignFile();
+  TMDL m;
+  LoadBytes(m, file);
+  ASSERT_EQ(m.Frames->SceneCount(), 2);
+  EXPECT_NE(m.Header->Radius, 99.5f);  // loading computes the model's own
+  EXPECT_EQ(SaveBytes(m, false), file);
+  auto extended = SaveBytes(m, true);
+  EXPECT_EQ(Bytes(extended, 0, file.size()), file);
+  EXPECT_FLOAT_EQ(m.Header->Radius, 99.5f);  // the header holds what was written
+  TMDL r;
+  LoadBytes(r, extended);
+  EXPECT_EQ(SaveBytes(r, true), extended);
+  // Writing the same positions back changes nothing: what counts is what
+  // the frames hold, not what was done to them.
+  TMDLFrame& f = m.Frames->Frame(1);
+  std::vector<TFrameVertex> same(f.Data(), f.Data() + f.Count());
+  f.SetPositions(std::move(same));
+  m.Frames->Frame(4).Item(3).X += 0;
+  EXPECT_EQ(SaveBytes(m, false), file);
+}
+
+TEST(MdlFilerTest, AMovedVertexRecomputesItsFrameOnly) {
+  const auto file = ForeignFile();
+  TMDL m;
+  LoadBytes(m, file);
+  m.Frames->Frame(1).Item(0).X += 0.3f;  // inside the model box and the grid
+  const auto b = SaveBytes(m, false);
+  ASSERT_EQ(b.size(), file.size());
+  EXPECT_EQ(Bytes(b, 8, 28), Bytes(file, 8, 28));  // scale, origin and radius
+  EXPECT_EQ(Bytes(b, 80, 4), Bytes(file, 80, 4));  // the first frame is as it was
+  const TPlaces p = Places(file);
+  for (size_t k : {0, 2, 3, 4}) EXPECT_EQ(Bytes(b, p.Frames[k], 88), Bytes(file, p.Frames[k], 88)) << k;
+  EXPECT_EQ(Bytes(b, p.GroupBoxes[0], 8), Bytes(file, p.GroupBoxes[0], 8));
+  // Frame 1: its box, light normals and position computed afresh.
+  const uint8_t* r = &b[p.Frames[1]];
+  EXPECT_NE(Bytes(b, p.Frames[1], 8), Bytes(file, p.Frames[1], 8));
+  const TMDLFrame& f = m.Frames->Frame(1);
+  // Its own smallest x, on the loaded grid.
+  EXPECT_EQ(r[0], static_cast<uint8_t>(std::nearbyint((f.BBoxMin.X - m.Header->Origin[0]) / m.Header->Scale[0])));
+  int differ = 0;
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(r[kRecordNormals + 4 * i], f.Get(i).NormalIndex) << i;
+    differ += r[kRecordNormals + 4 * i] != file[p.Frames[1] + kRecordNormals + 4 * i];
+  }
+  EXPECT_GT(differ, 8);
+  EXPECT_EQ(r[8 + 16], static_cast<uint8_t>(std::nearbyint((f.Get(0).X - m.Header->Origin[0]) / m.Header->Scale[0])));
+}
+
+TEST(MdlFilerTest, WhatLeavesTheGridOrChangesTheMeshIsRecomputed) {
+  const auto file = ForeignFile();
+  const TPlaces p = Places(file);
+  {
+    // Beyond the grid: a new grid, and every frame packed with it; frames
+    // that did not move keep their light normals.
+    TMDL m;
+    LoadBytes(m, file);
+    m.Frames->Frame(2).Item(5).Y += 40;
+    const auto b = SaveBytes(m, false);
+    EXPECT_NE(Bytes(b, 8, 28), Bytes(file, 8, 28));
+    EXPECT_NE(GetF32LE(&b[32]), 99.5f);
+    EXPECT_EQ(GetF32LE(&b[80]), 12.25f);
+    for (size_t k : {0, 1, 3, 4})
+      for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(b[p.Frames[k] + kRecordNormals + 4 * i], file[p.Frames[k] + kRecordNormals + 4 * i]) << k << " " << i;
+    TMDL r;
+    LoadBytes(r, b);
+    for (int k = 0; k < 5; ++k)
+      for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(r.Frames->Frame(k).Get(i).Y, m.Frames->Frame(k).Get(i).Y, 0.5 * r.Header->Scale[1] * 1.001);
+  }
+  {
+    // A triangle turned round: every frame's light normals and the average
+    // area are computed again; the grid and the names stay.
+    TMDL m;
+    LoadBytes(m, file);
+    FlipTriangle(m.Triangles->Item(0));
+    const auto b = SaveBytes(m, false);
+    EXPECT_EQ(Bytes(b, 8, 24), Bytes(file, 8, 24));
+    EXPECT_NE(GetF32LE(&b[80]), 12.25f);
+    for (size_t k = 0; k < p.Frames.size(); ++k) {
+      for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(b[p.Frames[k] + kRecordNormals + 4 * i], m.Frames->Frame(static_cast<int>(k)).Get(i).NormalIndex);
+      EXPECT_EQ(Bytes(b, p.Frames[k] + 8, 16), Bytes(file, p.Frames[k] + 8, 16));
+    }
+  }
+  for (int gone : {0, 1}) {
+    // A frame gone: its scene is renumbered (a name that stays keeps its
+    // bytes), the others' records stay, and without the first frame the
+    // average area is that of the new first frame.
+    TMDL m;
+    LoadBytes(m, file);
+    m.Frames->DeleteFrame(gone);
+    const auto b = SaveBytes(m, false);
+    const TPlaces q = Places(b);
+    ASSERT_EQ(q.Frames.size(), 4u);
+    EXPECT_EQ(GetF32LE(&b[80]), gone == 0 ? static_cast<float>(m.Frames->Frame(0).AverageTriangleArea()) : 12.25f);
+    const auto name = [&](size_t k) { return std::string(reinterpret_cast<const char*>(&b[q.Frames[k] + 8]), 16); };
+    if (gone == 1) {
+      EXPECT_EQ(name(0), std::string("walk1\0\0\0\0\0\0\0\0\0\0\0", 16));  // was walk0
+    }
+    EXPECT_EQ(Bytes(b, q.Frames[1] + 8, 16), Bytes(file, p.Frames[2] + 8, 16));   // walk2 as loaded
+    EXPECT_EQ(Bytes(b, q.Frames[2] + 8, 16), Bytes(file, p.Frames[3] + 8, 16));   // the group's names too
+    for (size_t k = 0, from = 0; k < 4; ++k, ++from) {
+      if (static_cast<int>(from) == gone) ++from;
+      EXPECT_EQ(Bytes(b, q.Frames[k], 8), Bytes(file, p.Frames[from], 8)) << k;
+      EXPECT_EQ(Bytes(b, q.Frames[k] + 24, 64), Bytes(file, p.Frames[from] + 24, 64)) << k;
+    }
+  }
+  {
+    // A copied frame is written as the frame it copies.
+    TMDL m;
+    LoadBytes(m, file);
+    m.Frames->InsertFrameCopy(3, 1);
+    const auto b = SaveBytes(m, false);
+    const TPlaces q = Places(b);
+    ASSERT_EQ(q.Frames.size(), 6u);
+    EXPECT_EQ(Bytes(b, q.Frames[1], 8), Bytes(file, p.Frames[3], 8));
+    EXPECT_EQ(Bytes(b, q.Frames[1] + 24, 64), Bytes(file, p.Frames[3] + 24, 64));
+  }
 }

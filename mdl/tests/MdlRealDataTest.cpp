@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -50,6 +51,52 @@ void LoadOrRefuse(const std::vector<uint8_t>& b, const std::string& what) {
   } catch (const std::exception& e) {
     ADD_FAILURE() << what << ": " << e.what();
   }
+}
+
+// The models stored in the game archives of the data folder, by name.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> ArchivedModels() {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> r;
+  const fs::path dir = fs::path(TESSEL_DATA_DIR) / "quake" / "paks";
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec)) {
+    if (e.path().extension() != ".pak") continue;
+    const auto pak = FileBytes(e.path());
+    // "PACK", directory offset and length; 64-byte entries of a 56-byte
+    // name, offset and length.
+    if (pak.size() < 12 || std::memcmp(pak.data(), "PACK", 4) != 0) continue;
+    const size_t dirOffset = GetU32LE(&pak[4]), dirLength = GetU32LE(&pak[8]);
+    if (dirOffset > pak.size() || dirLength > pak.size() - dirOffset) continue;
+    for (size_t at = dirOffset; at + 64 <= dirOffset + dirLength; at += 64) {
+      const std::string name(reinterpret_cast<const char*>(&pak[at]), strnlen(reinterpret_cast<const char*>(&pak[at]), 56));
+      const size_t offset = GetU32LE(&pak[at + 56]), length = GetU32LE(&pak[at + 60]);
+      if (!name.ends_with(".mdl") || offset > pak.size() || length > pak.size() - offset) continue;
+      r.emplace_back(e.path().filename().string() + ":" + name,
+                     std::vector<uint8_t>(pak.begin() + static_cast<std::ptrdiff_t>(offset),
+                                          pak.begin() + static_cast<std::ptrdiff_t>(offset + length)));
+    }
+  }
+  return r;
+}
+
+// Every real model, loose or archived, by name.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> AllRealModels() {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> r;
+  for (const fs::path& p : RealModels()) r.emplace_back(p.filename().string(), FileBytes(p));
+  for (auto& m : ArchivedModels()) r.push_back(std::move(m));
+  return r;
+}
+
+// How many bytes differ (a length difference counts in full), and where the
+// first one is.
+std::string Difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  size_t count = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size(), first = std::min(a.size(), b.size());
+  for (size_t i = std::min(a.size(), b.size()); i-- > 0;)
+    if (a[i] != b[i]) {
+      ++count;
+      first = i;
+    }
+  if (count == 0) return "identical";
+  return std::to_string(count) + " bytes differ, the first at " + std::to_string(first);
 }
 
 #define REQUIRE_MODELS(list)                                                       \
@@ -101,6 +148,27 @@ TEST(MdlRealDataTest, EveryModelRoundTripsWithoutTheExtension) {
         ASSERT_LE(std::fabs(u.Z - v.Z), 0.5f * step[2] * 1.001f + 1e-5f) << k << " " << i;
       }
     }
+  }
+}
+
+TEST(MdlRealDataTest, AnUnchangedModelIsSavedBackByteForByte) {
+  const auto models = AllRealModels();
+  REQUIRE_MODELS(models);
+  for (const auto& [name, original] : models) {
+    SCOPED_TRACE(name);
+    TMDL m;
+    Load(m, original);
+    EXPECT_EQ(Difference(Save(m, false), original), "identical");
+    // With the extension the game part stays the file, and the extended
+    // file is saved back as it is too, with or without its extension.
+    auto extended = Save(m, true);
+    ASSERT_GT(extended.size(), original.size());
+    EXPECT_EQ(Difference(std::vector<uint8_t>(extended.begin(), extended.begin() + static_cast<std::ptrdiff_t>(original.size())), original),
+              "identical");
+    TMDL r;
+    Load(r, extended);
+    EXPECT_EQ(Difference(Save(r, true), extended), "identical");
+    EXPECT_EQ(Difference(Save(r, false), original), "identical");
   }
 }
 
