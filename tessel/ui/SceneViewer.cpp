@@ -85,13 +85,16 @@ void TTreeViewState::Save(QTreeWidget& tree) {
   QTreeWidgetItem* top = tree.itemAt(0, 0);
   TopText = top ? top->text(0) : QString();
   TopLevel = top ? NodeLevel(top) : 0;
-  for (QTreeWidgetItemIterator it(&tree); *it; ++it)
-    if ((*it)->isExpanded()) ExpandedNodes << (*it)->text(0);
+  // Asking a node whether it is expanded makes the tree look up its row,
+  // which for a fresh node is a search of its siblings: only nodes with
+  // children can be expanded, so only they are asked.
+  for (QTreeWidgetItemIterator it(&tree, QTreeWidgetItemIterator::HasChildren); *it; ++it)
+    if ((*it)->isExpanded()) ExpandedNodes.insert((*it)->text(0));
 }
 
 void TTreeViewState::Restore(QTreeWidget& tree, QTreeWidgetItem* node) {
   const QString text = node->text(0);
-  if (ExpandedNodes.contains(text)) node->setExpanded(true);
+  if (node->childCount() > 0 && ExpandedNodes.contains(text)) node->setExpanded(true);
   const int level = NodeLevel(node);
   // Scrolling lays the tree out: done once, by Finish, for the last match.
   if (level == TopLevel && !TopText.isEmpty() && text.compare(TopText, Qt::CaseInsensitive) == 0) TopNode_ = node;

@@ -6,6 +6,7 @@
 // through the editor; the trees are rebuilt from its events, late (through
 // posted refresh requests), with TTreeViewState keeping what the user saw.
 
+#include <QSet>
 #include <QStringList>
 #include <QTreeWidget>
 #include <QWidget>
@@ -30,7 +31,7 @@ public:
   void BeginRestore() { Batch_ = true; }
   void Finish(QTreeWidget& tree);
 
-  QStringList ExpandedNodes;
+  QSet<QString> ExpandedNodes;
   int32_t SelectedLevel = 0;
   QString SelectedText;
   int32_t TopLevel = 0;
