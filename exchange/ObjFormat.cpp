@@ -13,7 +13,6 @@
 #include "core/Progress.h"
 #include "core/SafeSave.h"
 #include "core/Streams.h"
-#include "exchange/TextNumbers.h"
 
 namespace {
 
@@ -25,6 +24,33 @@ constexpr size_t kWriteFlush = 1 << 16;
 // What a message quotes of a bad token.
 constexpr size_t kQuoteLength = 40;
 constexpr const char* kMaterialName = "skin";
+
+// A number as OBJ writes it: fixed or exponent notation with an optional
+// sign, read straight to the nearest float (a float written in its shortest
+// text comes back bit for bit). Infinities, NaNs and values beyond a float
+// are refused.
+bool ParseObjFloat(std::string_view s, float& value) {
+  if (!s.empty() && s.front() == '+') {
+    s.remove_prefix(1);
+    if (!s.empty() && (s.front() == '-' || s.front() == '+')) return false;
+  }
+  if (s.empty()) return false;
+  const char* const last = s.data() + s.size();
+  float v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), last, v, std::chars_format::general);
+  if (end != last) return false;
+  if (ec == std::errc::result_out_of_range) {
+    // Too small for a float is as good as 0; too large is refused.
+    double d = 0;
+    const auto [dend, dec] = std::from_chars(s.data(), last, d, std::chars_format::general);
+    if (dend != last || !(std::fabs(d) < 1)) return false;
+    v = static_cast<float>(dec == std::errc() ? d : 0.0);
+  } else if (ec != std::errc() || !std::isfinite(v)) {
+    return false;
+  }
+  value = v;
+  return true;
+}
 
 bool IsObjBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -146,14 +172,14 @@ private:
     const std::string_view t = tokens.Next();
     if (t.empty()) Fail("a number is missing");
     float v = 0;
-    if (!ParseTextFloat(t, v)) Fail("'" + Quote(t) + "' is not a valid floating point value");
+    if (!ParseObjFloat(t, v)) Fail("'" + Quote(t) + "' is not a valid floating point value");
     return v;
   }
   float Coordinate(TObjTokens& tokens) {
     const std::string_view t = tokens.Next();
     if (t.empty()) Fail("a coordinate is missing");
     float v = 0;
-    if (!ParseTextFloat(t, v)) Fail("'" + Quote(t) + "' is not a valid floating point value");
+    if (!ParseObjFloat(t, v)) Fail("'" + Quote(t) + "' is not a valid floating point value");
     if (!IsImportCoordinate(v))
       Fail("'" + Quote(t) + "' is too large for a coordinate: " + kImportCoordinateRange);
     return v;
@@ -177,7 +203,7 @@ private:
       // v may be left out (a one-dimensional texture): 0.
       float v = 0;
       const std::string_view t = tokens.Next();
-      if (!t.empty() && !ParseTextFloat(t, v)) Fail("'" + Quote(t) + "' is not a valid floating point value");
+      if (!t.empty() && !ParseObjFloat(t, v)) Fail("'" + Quote(t) + "' is not a valid floating point value");
       TexCoords_.push_back(TStoreSkinCoord{u, static_cast<float>(1.0 - static_cast<double>(v))});
     } else if (keyword == "vn") {
       if (NormalCount_ >= kObjMaxNormals) Fail(Format("import is limited to %d normals", kObjMaxNormals));

@@ -137,6 +137,24 @@ TEST(ObjFormat, PolygonsFanAndOptionalNumbers) {
   EXPECT_EQ(s.SkinTriangle(0)[2].V, 0.5f);
 }
 
+TEST(ObjFormat, NumbersReadToTheNearestFloat) {
+  // Each number is the nearest float, with or without sign and exponent;
+  // what is too small for a float is 0 (or the smallest step), not an
+  // error.
+  const std::unique_ptr<TTriangleStore> read = Import(
+      "v 0.33333334 -15.647097 +2.5e-3\nv 1e-50 -1E-60 1.4e-45\nv 1234567.89 9999999 -0\nf 1 2 3\n");
+  const TTriangleStore& s = *read;
+  ASSERT_EQ(s.Count(), 1);
+  // OBJ (X, Y, Z) is the model's (X, -Z, Y); corners 1 and 2 swap.
+  EXPECT_EQ((*s.Triangle(0))[0][0], 0.33333334f);
+  EXPECT_EQ((*s.Triangle(0))[0][1], -2.5e-3f);
+  EXPECT_EQ((*s.Triangle(0))[0][2], -15.647097f);
+  EXPECT_EQ((*s.Triangle(0))[2][0], 0.0f);
+  EXPECT_EQ((*s.Triangle(0))[2][1], -1.4e-45f);
+  EXPECT_EQ((*s.Triangle(0))[1][0], 1234567.89f);
+  EXPECT_EQ((*s.Triangle(0))[1][2], 9999999.0f);
+}
+
 TEST(ObjFormat, FacesWithoutTextureAnywhereMeanNoSkinCoordinates) {
   const std::unique_ptr<TTriangleStore> read = Import(kSquare + "f 1/1 2/2 3/3\nf 1 3 4\n");
   const TTriangleStore& s = *read;
