@@ -21,7 +21,7 @@
 #include "editor/MDLEdit.h"
 #include "raster/WinGSurface.h"
 #include "render/FrameRaster.h"
-#include "render/ZSorter.h"
+#include "render/PerformanceInfo.h"
 
 enum TFrameViewMode : uint8_t {
   vmTextured = 0,

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/Format.h"
-#include "core/TickCount.h"
 
 TZSorter::TZSorter(int capacity)
     : Capacity_(std::max(capacity, 0)),
@@ -81,16 +80,4 @@ void TZSorter::DeleteRaw(int index) {
   if (index == Count_ - 1) {
     while (Count_ > 0 && !Items_[static_cast<size_t>(Count_ - 1)]) --Count_;
   }
-}
-
-// ---- performance record ---------------------------------------------------------------
-
-void TPerformanceInfo::Reset() {
-  FramePaintTime = 0;
-  TrianglePaintTime = 0;
-  for (int32_t& c : Counters) c = 0;
-}
-
-float TPerformanceInfo::Elapsed(uint32_t start, uint32_t now) {
-  return static_cast<float>(TicksBetween(start, now));
 }

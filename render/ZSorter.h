@@ -1,7 +1,6 @@
 #pragma once
 // TZSorter: a fixed-capacity container of (depth, index) pairs that the
-// vertex picker sorts from near to far. TPerformanceInfo: the timings each
-// frame paint leaves for the performance window.
+// vertex picker sorts from near to far.
 
 #include <cstdint>
 #include <memory>
@@ -52,19 +51,4 @@ private:
   int Used_ = 0;  // pairs of the pool handed out so far
   std::unique_ptr<TZPair[]> Pool_;
   std::unique_ptr<TZPair*[]> Items_;
-};
-
-class TPerformanceInfo {
-public:
-  // Clears the times and the counters.
-  void Reset();
-  // Milliseconds from `start` to `now` on the 32-bit tick counter, across a wrap.
-  static float Elapsed(uint32_t start, uint32_t now);
-
-  float FramePaintTime = 0;
-  uint32_t FramePaintStart = 0;
-  float TrianglePaintTime = 0;
-  uint32_t TrianglePaintStart = 0;
-  // Kept for the performance window; the renderer only resets them.
-  int32_t Counters[4] = {0, 0, 0, 0};
 };

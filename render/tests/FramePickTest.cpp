@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 
+#include "render/ZSorter.h"
 #include "render/tests/FramePickFixtures.h"
 
 using namespace picktest;

@@ -1,4 +1,4 @@
-// The depth sorter and the performance record.
+// The depth sorter.
 
 #include <gtest/gtest.h>
 
@@ -100,20 +100,4 @@ TEST(ZSorter, OutOfRangeReadsRaise) {
   EXPECT_THROW(z.GetPair(1, p), EContainerError);
   EXPECT_THROW(z.GetPair(-1, p), EContainerError);
   EXPECT_THROW((void)z.Get(2), EContainerError);
-}
-
-TEST(PerformanceInfo, ResetAndElapsedAcrossAWrap) {
-  TPerformanceInfo p;
-  p.FramePaintTime = 3;
-  p.TrianglePaintTime = 2;
-  p.Counters[0] = p.Counters[3] = 9;
-  p.FramePaintStart = 77;
-  p.Reset();
-  EXPECT_EQ(p.FramePaintTime, 0.0f);
-  EXPECT_EQ(p.TrianglePaintTime, 0.0f);
-  EXPECT_EQ(p.Counters[0], 0);
-  EXPECT_EQ(p.Counters[3], 0);
-  EXPECT_EQ(p.FramePaintStart, 77u) << "start ticks are written by the paint, not cleared";
-  EXPECT_FLOAT_EQ(TPerformanceInfo::Elapsed(0xFFFFFFFEu, 3), 5.0f);
-  EXPECT_FLOAT_EQ(TPerformanceInfo::Elapsed(100, 130), 30.0f);
 }
