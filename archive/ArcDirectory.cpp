@@ -8,6 +8,7 @@
 #include "core/ByteReader.h"
 #include "core/Format.h"
 #include "core/Streams.h"
+#include "core/TextCase.h"
 
 // ---- Text helpers ------------------------------------------------------------
 
@@ -23,8 +24,6 @@ std::string IncludeTrailingSeparator(const std::string& path) {
 }
 
 namespace {
-
-unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
 // One row from a stored name. The name is split as the viewer splits it:
 // a PAK name is "/"-separated and turned to backslashes first, so both
@@ -207,15 +206,6 @@ TArchiveDirectory ReadArchiveDirectory(const std::string& fileName) {
 }
 
 // ---- Comparison and sorting -------------------------------------------------
-
-int CompareText(const std::string& a, const std::string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    int d = Lower(static_cast<unsigned char>(a[i])) - Lower(static_cast<unsigned char>(b[i]));
-    if (d != 0) return d;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
 
 int CompareRows(const TArchiveEntryRow& a, const TArchiveEntryRow& b, int column, bool descending) {
   int r;

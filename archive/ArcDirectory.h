@@ -72,9 +72,6 @@ std::string ReplaceChar(const std::string& text, char from, char to);
 // `path` ending in "/" (the separator of the paths this program writes).
 std::string IncludeTrailingSeparator(const std::string& path);
 
-// Case-insensitive comparison of 8-bit texts (negative, 0, positive).
-int CompareText(const std::string& a, const std::string& b);
-
 // The list's row comparison: negative, 0 or positive for `a` against `b` by
 // `column`; any column outside Name..Path gives 1. `descending` negates.
 int CompareRows(const TArchiveEntryRow& a, const TArchiveEntryRow& b, int column, bool descending);

@@ -12,17 +12,11 @@
 #include "core/Format.h"
 #include "core/SafeSave.h"
 #include "core/Streams.h"
+#include "core/TextCase.h"
 
 namespace {
 
 constexpr int64_t CopyBlock = 1 << 20;
-
-std::string LowerCase(const std::string& s) {
-  std::string r = s;
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return r;
-}
 
 // The member's file name as written: name and extension in lower case. A
 // member without extension gets no trailing ".".

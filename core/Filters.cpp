@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "core/Format.h"
+#include "core/TextCase.h"
 
 // ---- registry ------------------------------------------------------------------
 
@@ -18,15 +19,6 @@ struct TRegistry {
 TRegistry& Registry() {
   static TRegistry registry;
   return registry;
-}
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
 }
 
 // Registered names are told apart by their first 63 characters.

@@ -17,6 +17,7 @@
 
 #include "core/Format.h"
 #include "core/SafeSave.h"
+#include "core/TextCase.h"
 
 namespace {
 
@@ -27,21 +28,6 @@ std::string_view Trim(std::string_view s) {
   while (b < e && IsTrimmed(s[b])) ++b;
   while (e > b && IsTrimmed(s[e - 1])) --e;
   return s.substr(b, e - b);
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerCase(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = LowerAscii(c);
-  return r;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
 }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }

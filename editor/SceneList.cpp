@@ -30,6 +30,7 @@
 #include "core/Format.h"
 #include "core/IniFile.h"
 #include "core/Paths.h"
+#include "core/TextCase.h"
 #include "editor/MDLEdit.h"
 #include "exchange/TextNumbers.h"
 
@@ -46,13 +47,6 @@ constexpr const char* kLoadingName = "loading...";
 // full copy of the mesh's positions. 8M positions (128 MB) still take some
 // two hundred frames of the largest mesh.
 constexpr int64_t kMaxListedPositions = int64_t{1} << 23;
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerCase(std::string s) {
-  for (char& c : s) c = LowerAscii(c);
-  return s;
-}
 
 // The file name without its folder, up to its first ".".
 std::string FileBaseName(const std::string& fileName) {

@@ -1,13 +1,13 @@
 #include "exchange/DxfFormat.h"
 
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "core/Format.h"
 #include "core/Progress.h"
 #include "core/Streams.h"
+#include "core/TextCase.h"
 #include "exchange/TextNumbers.h"
 
 namespace {
@@ -24,17 +24,6 @@ constexpr int kAxisX = 1;
 constexpr int kAxisY = 0;
 constexpr int kAxisZ = 2;
 
-bool EqualsNoCase(std::string_view a, const char* b) {
-  const size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char c = a[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != b[i]) return false;
-  }
-  return true;
-}
-
 // Groups text groups: codes 0-9 and 999-1009 may carry an empty value.
 bool IsTextGroup(int32_t code) { return code < 10 || (code >= 999 && code <= 1009); }
 
@@ -50,8 +39,8 @@ public:
     for (;;) {
       ReadGroup();
       if (LineCounter_ % 5 == 0) progress.SetDescription(Format(">Reading Line %d", LineCounter_));
-      if (EqualsNoCase(Value_, "EOF")) break;
-      if (EqualsNoCase(Value_, "3DFACE")) ReadFace();
+      if (SameText(Value_, "EOF")) break;
+      if (SameText(Value_, "3DFACE")) ReadFace();
       if (Size_ > 0) progress.SetPosition(static_cast<int32_t>(std::lround(double(Consumed_) / double(Size_) * 100.0)));
     }
   }

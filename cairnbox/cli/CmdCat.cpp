@@ -7,7 +7,7 @@
 
 #include "archive/ArcExtract.h"
 #include "cairnbox/cli/CmdSupport.h"
-#include "cairnbox/cli/Commands.h"
+#include "core/CommandTable.h"
 #include "core/Streams.h"
 
 namespace {
@@ -31,4 +31,4 @@ int RunCat(const std::vector<std::string>& args) {
 
 }  // namespace
 
-CAIRNBOX_COMMAND("cat", "ARCHIVE MEMBER  write one member's bytes to standard output", RunCat);
+TESSEL_COMMAND("cat", "ARCHIVE MEMBER  write one member's bytes to standard output", RunCat);

@@ -5,7 +5,7 @@
 
 #include "archive/ArcExtract.h"
 #include "cairnbox/cli/CmdSupport.h"
-#include "cairnbox/cli/Commands.h"
+#include "core/CommandTable.h"
 #include "core/Format.h"
 
 namespace {
@@ -50,5 +50,5 @@ int RunExtract(const std::vector<std::string>& args) {
 
 }  // namespace
 
-CAIRNBOX_COMMAND("extract", "ARCHIVE DIR [MEMBER...]  extract members below DIR (all when none named; wildcards allowed)",
+TESSEL_COMMAND("extract", "ARCHIVE DIR [MEMBER...]  extract members below DIR (all when none named; wildcards allowed)",
                  RunExtract);

@@ -11,7 +11,7 @@
 #include "archive/ArcExtract.h"
 #include "archive/HexDump.h"
 #include "cairnbox/cli/CmdSupport.h"
-#include "cairnbox/cli/Commands.h"
+#include "core/CommandTable.h"
 #include "core/Format.h"
 #include "core/Streams.h"
 
@@ -55,4 +55,4 @@ int RunHex(const std::vector<std::string>& args) {
 
 }  // namespace
 
-CAIRNBOX_COMMAND("hex", "ARCHIVE MEMBER  show one member as a hex dump", RunHex);
+TESSEL_COMMAND("hex", "ARCHIVE MEMBER  show one member as a hex dump", RunHex);

@@ -6,8 +6,9 @@
 
 #include "archive/ArcDirectory.h"
 #include "cairnbox/cli/CmdSupport.h"
-#include "cairnbox/cli/Commands.h"
+#include "core/CommandTable.h"
 #include "core/Format.h"
+#include "core/TextCase.h"
 
 namespace {
 
@@ -92,5 +93,5 @@ int RunList(const std::vector<std::string>& args) {
 
 }  // namespace
 
-CAIRNBOX_COMMAND("list", "ARCHIVE [--sort name|type|size|path] [--descending]  list the members as a table",
+TESSEL_COMMAND("list", "ARCHIVE [--sort name|type|size|path] [--descending]  list the members as a table",
                  RunList);

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cairnbox/cli/Commands.h"
+#include "core/CommandTable.h"
 #include "core/Format.h"
 
 std::string Printable(const std::string& text) {

@@ -1,23 +1,4 @@
 #pragma once
-// The batch commands of the command line. Each command lives in its own file
-// and registers itself with TESSEL_COMMAND; main() looks it up by name.
+// tessel's commands register in the command table both programs share.
 
-#include <string>
-#include <vector>
-
-struct TCommandInfo {
-  const char* Name;
-  const char* Usage;  // one line: arguments and what the command does
-  int (*Run)(const std::vector<std::string>& args);  // args after the name
-};
-
-std::vector<TCommandInfo>& CommandTable();
-
-struct TCommandRegistrar {
-  explicit TCommandRegistrar(TCommandInfo info) { CommandTable().push_back(info); }
-};
-
-#define TESSEL_COMMAND_CAT2(a, b) a##b
-#define TESSEL_COMMAND_CAT(a, b) TESSEL_COMMAND_CAT2(a, b)
-#define TESSEL_COMMAND(name, usage, fn) \
-  static TCommandRegistrar TESSEL_COMMAND_CAT(commandRegistrar_, __LINE__)({name, usage, fn})
+#include "core/CommandTable.h"
