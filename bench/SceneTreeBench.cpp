@@ -13,7 +13,7 @@
 
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
-#include "mdl/SampleModel.h"
+#include "resources/SampleModel.h"
 #include "tessel/ui/SceneViewer.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include "editor/SkinTransfer.h"
 #include "mdl/Mdl.h"
-#include "mdl/SampleModel.h"
 #include "raster/WinGBitmap.h"
+#include "resources/SampleModel.h"
 
 namespace fs = std::filesystem;
 

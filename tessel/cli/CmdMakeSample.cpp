@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "mdl/Mdl.h"
-#include "mdl/SampleModel.h"
+#include "resources/SampleModel.h"
 #include "tessel/cli/CmdArgs.h"
 #include "tessel/cli/Commands.h"
 

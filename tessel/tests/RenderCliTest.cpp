@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "mdl/Mdl.h"
-#include "mdl/SampleModel.h"
 #include "mdl/tests/ModelBuilders.h"
 #include "raster/WinGBitmap.h"
+#include "resources/SampleModel.h"
 
 #include "tessel/tests/RunTessel.h"
 

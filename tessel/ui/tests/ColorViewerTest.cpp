@@ -17,7 +17,7 @@
 #include "core/IniFile.h"
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
-#include "mdl/SampleModel.h"
+#include "resources/SampleModel.h"
 #include "tessel/ui/ColorViewer.h"
 #include "widgets/SurfaceWidget.h"
 

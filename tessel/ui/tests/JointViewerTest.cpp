@@ -17,7 +17,7 @@
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
 #include "mdl/Pivot.h"
-#include "mdl/SampleModel.h"
+#include "resources/SampleModel.h"
 #include "tessel/ui/JointViewer.h"
 #include "tessel/ui/JointsEditDlg.h"
 

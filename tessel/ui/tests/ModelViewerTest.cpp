@@ -31,7 +31,7 @@
 #include "core/IniFile.h"
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
-#include "mdl/SampleModel.h"
+#include "resources/SampleModel.h"
 #include "tessel/ui/ModelViewer.h"
 #include "tessel/ui/ModelViewerOptions.h"
 #include "tessel/ui/OptionsDialog.h"

@@ -19,7 +19,7 @@
 #include "core/IniFile.h"
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
-#include "mdl/SampleModel.h"
+#include "resources/SampleModel.h"
 #include "tessel/ui/FrameViewer.h"
 #include "tessel/ui/ModelViewer.h"
 #include "tessel/ui/SkinViewer.h"

@@ -1,4 +1,4 @@
-#include "mdl/SampleModel.h"
+#include "resources/SampleModel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,21 +6,34 @@
 #include <string>
 #include <vector>
 
+#include "core/Vectors.h"
 #include "mdl/Mdl.h"
 
 namespace {
 
 // ---- small geometry ----------------------------------------------------------------
 
-struct TVec {
-  float x = 0, y = 0, z = 0;
-};
-
-TVec operator+(TVec a, TVec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-TVec operator-(TVec a, TVec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-TVec operator*(TVec a, float f) { return {a.x * f, a.y * f, a.z * f}; }
-float Dot(TVec a, TVec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-TVec Cross(TVec a, TVec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+// The vector operations as expressions (w is not used).
+TVector operator+(const TVector& a, const TVector& b) {
+  TVector r;
+  Add(a, b, r);
+  return r;
+}
+TVector operator-(const TVector& a, const TVector& b) {
+  TVector r;
+  Subtract(a, b, r);
+  return r;
+}
+TVector operator*(const TVector& a, float f) {
+  TVector r;
+  Scale(a, f, r);
+  return r;
+}
+TVector CrossProduct(const TVector& a, const TVector& b) {
+  TVector r;
+  Cross(a, b, r);
+  return r;
+}
 
 // Sines of 0, 5, ... 90 degrees. Every angle of the figure is a multiple of
 // 5 degrees and is looked up here, so no maths library can change a bit of
@@ -43,7 +56,7 @@ float CosDeg(int d) { return SinDeg(d + 90); }
 
 // Turns p about the line through c parallel to Y, taking -Z towards +X: a
 // limb swinging forward.
-TVec Swing(TVec p, TVec c, int deg) {
+TVector Swing(TVector p, TVector c, int deg) {
   const float co = CosDeg(deg), si = SinDeg(deg);
   const float dx = p.x - c.x, dz = p.z - c.z;
   return {c.x + dx * co - dz * si, p.y, c.z + dx * si + dz * co};
@@ -51,14 +64,14 @@ TVec Swing(TVec p, TVec c, int deg) {
 
 // Turns p about the line through c parallel to X, taking -Z towards +Y: the
 // left arm raised sideways.
-TVec Raise(TVec p, TVec c, int deg) {
+TVector Raise(TVector p, TVector c, int deg) {
   const float co = CosDeg(deg), si = SinDeg(deg);
   const float dy = p.y - c.y, dz = p.z - c.z;
   return {p.x, c.y + dy * co - dz * si, c.z + dy * si + dz * co};
 }
 
 // Turns p about the line through c parallel to Z, taking +X towards +Y.
-TVec Turn(TVec p, TVec c, int deg) {
+TVector Turn(TVector p, TVector c, int deg) {
   const float co = CosDeg(deg), si = SinDeg(deg);
   const float dx = p.x - c.x, dy = p.y - c.y;
   return {c.x + dx * co - dy * si, c.y + dx * si + dy * co, p.z};
@@ -76,31 +89,31 @@ enum TPart : uint8_t { kTorso, kHead, kArmL, kArmR, kLegL, kLegR, kFootL, kFootR
 // middle joint (it takes half the bend), or the lower segment.
 enum TSegment : uint8_t { kUpper, kJoint, kLower };
 
-const TVec kHipL{0, 4, 0}, kHipR{0, -4, 0};
-const TVec kKneeL{0, 4, -10.5f}, kKneeR{0, -4, -10.5f};
-const TVec kShoulderL{0, 10, 17}, kShoulderR{0, -10, 17};
-const TVec kElbowL{0, 10, 9.5f}, kElbowR{0, -10, 9.5f};
-const TVec kNeck{0, 0, 19};
+const TVector kHipL{0, 4, 0}, kHipR{0, -4, 0};
+const TVector kKneeL{0, 4, -10.5f}, kKneeR{0, -4, -10.5f};
+const TVector kShoulderL{0, 10, 17}, kShoulderR{0, -10, 17};
+const TVector kElbowL{0, 10, 9.5f}, kElbowR{0, -10, 9.5f};
+const TVector kNeck{0, 0, 19};
 // Where the right fist holds the torch, and the torch's axis in the base
 // pose: forward and 30 degrees up.
-const TVec kGrip{0.5f, -10, 0.25f};
-const TVec kTorchAxis{0.866025404f, 0, 0.5f};
+const TVector kGrip{0.5f, -10, 0.25f};
+const TVector kTorchAxis{0.866025404f, 0, 0.5f};
 // Across the torch; with Y it makes a right-handed frame around the axis.
-const TVec kTorchUp{-0.5f, 0, 0.866025404f};
+const TVector kTorchUp{-0.5f, 0, 0.866025404f};
 
 struct TRing {
-  std::vector<TVec> Points;
+  std::vector<TVector> Points;
   TSegment Segment;
 };
 
 struct TMesh {
-  std::vector<TVec> Base;
+  std::vector<TVector> Base;
   std::vector<TPart> Part;
   std::vector<TSegment> Segment;
   std::vector<TTriangle> Tris;
   std::vector<TPart> TriPart;
 
-  int AddVertex(TVec p, TPart part, TSegment seg) {
+  int AddVertex(TVector p, TPart part, TSegment seg) {
     Base.push_back(p);
     Part.push_back(part);
     Segment.push_back(seg);
@@ -118,7 +131,7 @@ struct TMesh {
     std::vector<std::vector<int>> idx;
     for (const TRing& r : rings) {
       std::vector<int> ring;
-      for (const TVec& p : r.Points) ring.push_back(AddVertex(p, part, r.Segment));
+      for (const TVector& p : r.Points) ring.push_back(AddVertex(p, part, r.Segment));
       idx.push_back(ring);
     }
     for (size_t j = 0; j + 1 < idx.size(); ++j) {
@@ -152,8 +165,8 @@ TRing Rectangle(float x0, float x1, float y0, float y1, float z, TSegment seg) {
 
 // A square cross-section of the torch at distance u along its axis.
 TRing TorchSection(float u, float half) {
-  const TVec side{0, 1, 0};
-  const TVec c = kGrip + kTorchAxis * u;
+  const TVector side{0, 1, 0};
+  const TVector c = kGrip + kTorchAxis * u;
   TRing r{{}, kLower};
   const float a[4] = {half, half, -half, -half}, b[4] = {-half, half, half, -half};
   for (int k = 0; k < 4; ++k) r.Points.push_back(c + side * a[k] + kTorchUp * b[k]);
@@ -197,7 +210,7 @@ struct TPose {
   int HeadTurn = 0;                  // head turned to its left
 };
 
-TVec PoseLeg(TVec p, TSegment seg, TVec hip, TVec knee, int swing, int bend) {
+TVector PoseLeg(TVector p, TSegment seg, TVector hip, TVector knee, int swing, int bend) {
   if (seg == kLower) p = Swing(p, knee, -bend);
   if (seg == kJoint) p = Swing(p, knee, -bend / 2);
   return Swing(p, hip, swing);
@@ -205,14 +218,14 @@ TVec PoseLeg(TVec p, TSegment seg, TVec hip, TVec knee, int swing, int bend) {
 
 // side is 1 for the left arm, -1 for the right: raising and waving turn
 // each arm away from the body.
-TVec PoseArm(TVec p, TSegment seg, TVec shoulder, TVec elbow, int side, int swing, int out, int bend, int wave) {
+TVector PoseArm(TVector p, TSegment seg, TVector shoulder, TVector elbow, int side, int swing, int out, int bend, int wave) {
   if (seg == kLower) p = Raise(Swing(p, elbow, bend), elbow, side * wave);
   if (seg == kJoint) p = Raise(Swing(p, elbow, bend / 2), elbow, side * wave / 2);
   return Swing(Raise(p, shoulder, side * out), shoulder, swing);
 }
 
-TVec PoseVertex(const TMesh& m, int i, const TPose& q) {
-  const TVec p = m.Base[static_cast<size_t>(i)];
+TVector PoseVertex(const TMesh& m, int i, const TPose& q) {
+  const TVector p = m.Base[static_cast<size_t>(i)];
   const TSegment seg = m.Segment[static_cast<size_t>(i)];
   switch (m.Part[static_cast<size_t>(i)]) {
     case kHead:
@@ -236,15 +249,15 @@ TVec PoseVertex(const TMesh& m, int i, const TPose& q) {
 
 // The posed figure, lifted or lowered so its lowest point rests on the
 // ground; `bob` receives the lift.
-std::vector<TVec> PoseFigure(const TMesh& m, const TPose& q, float& bob) {
-  std::vector<TVec> out(m.Base.size());
+std::vector<TVector> PoseFigure(const TMesh& m, const TPose& q, float& bob) {
+  std::vector<TVector> out(m.Base.size());
   float lowest = 1e9f;
   for (size_t i = 0; i < out.size(); ++i) {
     out[i] = PoseVertex(m, static_cast<int>(i), q);
     lowest = std::min(lowest, out[i].z);
   }
   bob = sample::kGround - lowest;
-  for (TVec& p : out) p.z += bob;
+  for (TVector& p : out) p.z += bob;
   return out;
 }
 
@@ -260,7 +273,7 @@ constexpr int kHalf = sample::kSkinWidth / 2;
 constexpr float kTexelsPerUnit = 2;
 
 struct TLayout {
-  TVec Origin, U, V, Facing;
+  TVector Origin, U, V, Facing;
   float S0, T0;
 };
 
@@ -282,9 +295,9 @@ void LayOutSkin(TMesh& m, TMDL& model) {
   std::vector<uint8_t> front(n, 0), back(n, 0);
   for (size_t t = 0; t < m.Tris.size(); ++t) {
     TTriangle& tri = m.Tris[t];
-    const TVec a = m.Base[static_cast<size_t>(tri.Vertex[0])], b = m.Base[static_cast<size_t>(tri.Vertex[1])],
+    const TVector a = m.Base[static_cast<size_t>(tri.Vertex[0])], b = m.Base[static_cast<size_t>(tri.Vertex[1])],
                c = m.Base[static_cast<size_t>(tri.Vertex[2])];
-    const TVec nrm = Cross(a - b, c - b);
+    const TVector nrm = CrossProduct(a - b, c - b);
     const float size = std::fabs(nrm.x) + std::fabs(nrm.y) + std::fabs(nrm.z);
     // Faces seen edge-on (caps, sides along the view) count as front.
     const bool isFront = Dot(nrm, LayoutOf(m.TriPart[t]).Facing) >= -1e-4f * size;
@@ -294,7 +307,7 @@ void LayOutSkin(TMesh& m, TMDL& model) {
   TMDLVertexList& verts = *model.Vertices;
   for (size_t i = 0; i < n; ++i) {
     const TLayout l = LayoutOf(m.Part[i]);
-    const TVec d = m.Base[i] - l.Origin;
+    const TVector d = m.Base[i] - l.Origin;
     TSkinVertex v;
     v.S = RoundPixel(l.S0 + kTexelsPerUnit * Dot(d, l.U));
     v.T = RoundPixel(l.T0 - kTexelsPerUnit * Dot(d, l.V));
@@ -567,23 +580,23 @@ void BuildSampleModel(TMDL& model) {
 
   // Frames, with where each object's pivot goes in each.
   const int n = static_cast<int>(mesh.Base.size());
-  std::vector<TVec> hips, grips;
+  std::vector<TVector> hips, grips;
   for (const TScene& sc : Scenes()) {
     TMDLFrameGroup& scene = model.Frames->NewScene();
     for (size_t i = 0; i < sc.Poses.size(); ++i) {
       float bob = 0;
-      const std::vector<TVec> pos = PoseFigure(mesh, sc.Poses[i], bob);
+      const std::vector<TVector> pos = PoseFigure(mesh, sc.Poses[i], bob);
       auto frame = std::make_unique<TMDLFrame>(&model);
       frame->SetCount(n);
       frame->SetPivotCount(model.Objects->Count());
       frame->SetName(sc.Name + std::to_string(i + 1));
       for (int k = 0; k < n; ++k) {
-        const TVec p = pos[static_cast<size_t>(k)];
+        const TVector p = pos[static_cast<size_t>(k)];
         frame->Put(k, TFrameVertex{p.x, p.y, p.z, 0});
       }
       scene.Add(std::move(frame));
       hips.push_back({0, 0, bob});
-      TVec grip = PoseArm(kGrip, kLower, kShoulderR, kElbowR, -1, sc.Poses[i].ShoulderR, sc.Poses[i].OutR,
+      TVector grip = PoseArm(kGrip, kLower, kShoulderR, kElbowR, -1, sc.Poses[i].ShoulderR, sc.Poses[i].OutR,
                           sc.Poses[i].ElbowR, 0);
       grip.z += bob;
       grips.push_back(grip);
@@ -608,7 +621,7 @@ void BuildSampleModel(TMDL& model) {
   }
   for (int f = 0; f < model.Frames->Count(); ++f) {
     TPivot& b = objects.Object(body).Pivot(f);
-    const TVec hip = hips[static_cast<size_t>(f)], grip = grips[static_cast<size_t>(f)];
+    const TVector hip = hips[static_cast<size_t>(f)], grip = grips[static_cast<size_t>(f)];
     b.MoveTo(hip.x, hip.y, hip.z);
     TPivot& t = objects.Object(torch).Pivot(f);
     t.ResetTo(b.Matrix());

@@ -5,9 +5,11 @@
 // the root ("body", and "torch" as the body's child, each with a pivot per
 // frame) and two painted skins of the same layout ("brown" and "slate").
 //
-// The build uses no maths library calls (angles come from a table of
-// literals), so the same program always writes the same bytes: the copy in
-// resources/ is compared with a fresh build by the tests.
+// `tessel make-sample` writes it (sample.mdl beside this file is that
+// file), and tests, fuzzing seeds and benchmarks take it as a model. The
+// build uses no maths library calls (angles come from a table of literals),
+// so the same program always writes the same bytes: the tests compare
+// sample.mdl with a fresh build.
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "mdl/SampleModel.h"
+#include "resources/SampleModel.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -342,7 +342,7 @@ TEST_F(SampleModelTest, SavesAndLoadsBackWithItsExtension) {
 
 TEST_F(SampleModelTest, FreshBuildIsTheCommittedFileByteForByte) {
   namespace fs = std::filesystem;
-  const fs::path committed = fs::path(TESSEL_TEST_SOURCE_DIR) / ".." / ".." / "resources" / "sample.mdl";
+  const fs::path committed = fs::path(TESSEL_TEST_SOURCE_DIR) / ".." / "sample.mdl";
   ASSERT_TRUE(fs::exists(committed)) << committed;
   const fs::path fresh = fs::temp_directory_path() / ("tessel_sample_" + std::to_string(::getpid()) + ".mdl");
   Model->SaveToFile(fresh.string(), true);
