@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Format.h"
+#include "exchange/TriangleFiler.h"
 #include "mdl/Prompts.h"
 
 namespace {
@@ -508,7 +509,9 @@ void TMDLEditor::NewFromBaseFrame(const std::string& name) {
   } else {
     frames.Frame(0).ImportFrame(name);
   }
-  Model->Skins->PaintTriangles(0);
+  // A skin picture that came with the geometry (an OBJ file's material)
+  // already shows the layout; only a fresh skin gets the mesh drawn on it.
+  if (TTriangleFiler::Instance().SkinPictureFile.empty()) Model->Skins->PaintTriangles(0);
   SetModified(true);
   Broadcast(&TMDLObserver::OnMDLChange);
   SetCurrentSkin(CurrentSkin);

@@ -97,7 +97,8 @@ public:
   // alone); formats whose files name others beside them find them here.
   std::string FileName;
   // The skin picture that goes with the file: the one it names after an
-  // import, the one its export named (for the caller to write) after an
+  // import (a model's base import keeps it only when the picture became
+  // the skin), the one its export named (for the caller to write) after an
   // export. Empty when there is none.
   mutable std::string SkinPictureFile;
 

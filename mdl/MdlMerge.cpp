@@ -152,14 +152,16 @@ int32_t SkinPixel(float fraction, int size) {
 
 // Gives the model the skin size that the stored skin coordinates refer to:
 // its own when its first skin has one; otherwise the picture that came
-// with the file (which becomes the first skin), or a default size.
+// with the file (which becomes the first skin), or a default size. The
+// store names the picture afterwards only when it became the skin.
 void SizeSkinForCoords(TMDL& model, const TTriangleStore& store) {
   TMDLFiler& header = *model.Header;
   TMDLBitmapList& skins = *model.Skins;
+  const std::string picture = store.SkinPictureFile;
+  store.SkinPictureFile.clear();
   if (skins.Count() > 0 && (skins.Skin(0).Width > 0 || skins.Skin(0).Height > 0) && header.SkinWidth > 0 &&
       header.SkinHeight > 0)
     return;
-  const std::string& picture = store.SkinPictureFile;
   TBitmapFiler& pictures = TBitmapFiler::Instance();
   if (!picture.empty() && FileExists(picture) && pictures.IsKnownExtension(ExtractFileExt(picture))) {
     pictures.ImportFromFile(picture);
@@ -170,6 +172,7 @@ void SizeSkinForCoords(TMDL& model, const TTriangleStore& store) {
       header.SkinHeight = h;
       skins.Skin(0).SetSize(w, h);
       skins.Skin(0).ImportPicture(picture);
+      store.SkinPictureFile = picture;
       return;
     }
   }

@@ -506,6 +506,38 @@ TEST_F(EditorTest, NewFromBaseFrameBuildsAModelFromATriangleFile) {
   EXPECT_EQ(Editor->Model->Triangles->Count(), 24);
 }
 
+TEST_F(EditorTest, NewFromBaseFrameKeepsTheSkinPictureAnObjFileBrings) {
+  Open();
+  TMDL& old = *Editor->Model;
+  const int w = old.Header->SkinWidth, h = old.Header->SkinHeight;
+  std::vector<uint8_t> pixels;
+  for (int y = 0; y < h; ++y) pixels.insert(pixels.end(), old.Skins->Skin(0).Row(y), old.Skins->Skin(0).Row(y) + w);
+  old.Frames->Frame(0).ExportFrame(Path("boxes.obj"));
+  Editor->Clear();
+  Editor->NewFromBaseFrame(Path("boxes.obj"));
+  // The picture is the skin, without the mesh drawn over it.
+  TMDL& m = *Editor->Model;
+  ASSERT_EQ(m.Header->SkinWidth, w);
+  ASSERT_EQ(m.Header->SkinHeight, h);
+  for (int y = 0; y < h; ++y)
+    ASSERT_EQ(std::vector<uint8_t>(m.Skins->Skin(0).Row(y), m.Skins->Skin(0).Row(y) + w),
+              std::vector<uint8_t>(pixels.begin() + y * w, pixels.begin() + (y + 1) * w))
+        << "row " << y;
+  EXPECT_EQ(m.Triangles->Count(), old.Triangles->Count());
+  EXPECT_TRUE(Consistent(m));
+
+  // Without its picture the OBJ's layout gets a fresh skin with the mesh
+  // drawn on it, as any other geometry file does.
+  std::filesystem::remove(Path("boxes.png"));
+  Editor->Clear();
+  Editor->NewFromBaseFrame(Path("boxes.obj"));
+  const TMDLBitmap& fresh = Editor->Model->Skins->Skin(0);
+  int drawn = 0;
+  for (int y = 0; y < fresh.Height; ++y)
+    for (int x = 0; x < fresh.Width; ++x) drawn += fresh.Row(y)[x] != 0;
+  EXPECT_GT(drawn, 0);
+}
+
 TEST_F(EditorTest, NewFromBaseFrameOnAModelWithContentStartsAfresh) {
   Open();
   Editor->Model->Frames->Frame(0).ExportFrame(Path("boxes.dxf"));
