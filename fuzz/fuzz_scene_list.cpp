@@ -2,17 +2,20 @@
 // geometry file, a damaged one and a mismatched one beside it: no crash, no
 // hang, no unbounded allocation, and the model stays consistent (every
 // frame a position per vertex and a pivot per object, no empty scene, the
-// flat index over the scenes' frames) whether the load ends or fails.
+// flat index over the scenes' frames) whether the load ends or fails. The
+// same text then goes in as the scene's frame durations.
 
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/MDLEdit.h"
 #include "exchange/TriangleFiler.h"
@@ -118,5 +121,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(editor.Model->Frames->SceneCount() >= scenes);
   Check(Consistent(*editor.Model));
   Check(editor.CurrentScene == 1 && editor.SceneFirstFrame == 1 && editor.SceneFrameCount == 2);
+
+  // The same text as the durations of the current scene, one per line, as
+  // the duration editor hands them over: taken whole or refused whole, and
+  // every frame time stays finite.
+  std::vector<std::string> lines(1);
+  for (size_t i = 0; i < size; ++i) {
+    if (data[i] == '\n')
+      lines.emplace_back();
+    else
+      lines.back() += static_cast<char>(data[i]);
+  }
+  TMDLFrameGroup& scene = editor.Model->Frames->Scene(1);
+  const float before[2] = {scene.Interval(0), scene.Interval(1)};
+  bool taken = true;
+  try {
+    editor.SetSceneDurations(lines);
+  } catch (const EMDLError&) {
+    taken = false;
+  }
+  for (int i = 0; i < 2; ++i) {
+    Check(std::isfinite(scene.Interval(i)));
+    if (!taken) Check(scene.Interval(i) == before[i]);
+  }
   return 0;
 }
