@@ -42,6 +42,8 @@ std::vector<uint8_t> FileBytes(const fs::path& p) {
 }
 
 // Loads or refuses with the model's error; anything else fails the test.
+// What loads saves, and what it saves is saved again as it is, with the
+// extension and without.
 void LoadOrRefuse(const std::vector<uint8_t>& b, const std::string& what) {
   TMDL m;
   try {
@@ -50,6 +52,13 @@ void LoadOrRefuse(const std::vector<uint8_t>& b, const std::string& what) {
     return;
   } catch (const std::exception& e) {
     ADD_FAILURE() << what << ": " << e.what();
+    return;
+  }
+  for (bool ext : {true, false}) {
+    const auto saved = Save(m, ext);
+    TMDL r;
+    Load(r, saved);
+    ASSERT_EQ(Save(r, ext), saved) << what << (ext ? ", saved with the extension" : ", saved without it");
   }
 }
 
