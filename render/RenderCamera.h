@@ -9,10 +9,9 @@
 #include "mdl/Mdl.h"
 #include "render/MDLFramePaintBox.h"
 
-// Points the camera at the model's box over all frames: the box fills most
-// of the picture and its middle lies in the picture's middle.
-inline void FitCamera(TMDLFramePaintBox& box, TMDL& m, int w, int h) {
-  const TFrameVertex lo = m.Frames->BBoxMin, hi = m.Frames->BBoxMax;
+// Points the camera at the box from lo to hi: the box fills most of the
+// picture and its middle lies in the picture's middle.
+inline void FitCamera(TMDLFramePaintBox& box, const TFrameVertex& lo, const TFrameVertex& hi, int w, int h) {
   auto extent = [&](int& x0, int& x1, int& y0, int& y1) {
     x0 = y0 = 1 << 30;
     x1 = y1 = -(1 << 30);
@@ -40,5 +39,10 @@ inline void FitCamera(TMDLFramePaintBox& box, TMDL& m, int w, int h) {
   };
   box.CenterX = centre(w, x0, x1);
   box.CenterY = centre(h, y0, y1);
+}
+
+// The same for the model's box over all frames.
+inline void FitCamera(TMDLFramePaintBox& box, TMDL& m, int w, int h) {
+  FitCamera(box, m.Frames->BBoxMin, m.Frames->BBoxMax, w, h);
 }
 

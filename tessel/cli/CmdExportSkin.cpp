@@ -1,5 +1,6 @@
-// tessel export-skin MODEL SKIN OUT.bmp: one skin as an 8-bit picture in
-// the game palette. SKIN is the skin number, from 0 over all skin groups.
+// tessel export-skin MODEL SKIN OUT.(bmp|pcx|png): one skin as an 8-bit
+// picture in the game palette. SKIN is the skin number, from 0 over all skin
+// groups.
 
 #include <cstdio>
 #include <string>
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: tessel export-skin MODEL.mdl SKIN OUT.bmp\n";
+constexpr const char* kUsage = "usage: tessel export-skin MODEL.mdl SKIN OUT.bmp|pcx|png\n";
 
 int RunExportSkin(const std::vector<std::string>& args) {
   cmdargs::TParsed p;
@@ -21,8 +22,8 @@ int RunExportSkin(const std::vector<std::string>& args) {
     return 2;
   }
   const std::string& out = p.Positional[2];
-  if (!cmdargs::HasExtension(out, {".bmp"})) {
-    std::fprintf(stderr, "tessel: %s: skins can be written as .bmp only\n", out.c_str());
+  if (!cmdargs::HasExtension(out, {".bmp", ".pcx", ".png"})) {
+    std::fprintf(stderr, "tessel: %s: skins can be written as .bmp, .pcx or .png only\n", out.c_str());
     return 2;
   }
   TMDL m;
@@ -41,4 +42,5 @@ int RunExportSkin(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TESSEL_COMMAND("export-skin", "MODEL.mdl SKIN OUT.bmp  write a skin (number from 0) as a picture", RunExportSkin);
+TESSEL_COMMAND("export-skin", "MODEL.mdl SKIN OUT.bmp|pcx|png  write a skin (number from 0) as a picture",
+               RunExportSkin);

@@ -1,4 +1,4 @@
-// tessel import-skin MODEL PICTURE.(bmp|pcx) -o OUT.mdl [--skin N]: a
+// tessel import-skin MODEL PICTURE.(bmp|pcx|png) -o OUT.mdl [--skin N]: a
 // picture as a new last skin, or over skin N, stretched to the model's skin
 // size and brought to the game palette.
 
@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "mdl/Mdl.h"
 #include "exchange/BitmapFiler.h"
+#include "mdl/Mdl.h"
 #include "tessel/cli/CmdArgs.h"
 #include "tessel/cli/Commands.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: tessel import-skin MODEL.mdl PICTURE.bmp|pcx -o OUT.mdl [--skin N]\n";
+constexpr const char* kUsage = "usage: tessel import-skin MODEL.mdl PICTURE.bmp|pcx|png -o OUT.mdl [--skin N]\n";
 
 int RunImportSkin(const std::vector<std::string>& args) {
   cmdargs::TParsed p;
@@ -31,8 +31,8 @@ int RunImportSkin(const std::vector<std::string>& args) {
     replace = *n;
   }
   const std::string& picture = p.Positional[1];
-  if (!cmdargs::HasExtension(picture, {".bmp", ".pcx"})) {
-    std::fprintf(stderr, "tessel: %s: pictures are read from .bmp or .pcx files only\n", picture.c_str());
+  if (!cmdargs::HasExtension(picture, {".bmp", ".pcx", ".png"})) {
+    std::fprintf(stderr, "tessel: %s: pictures are read from .bmp, .pcx or .png files only\n", picture.c_str());
     return 2;
   }
   TMDL m;
@@ -72,5 +72,6 @@ int RunImportSkin(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TESSEL_COMMAND("import-skin", "MODEL.mdl PICTURE.bmp|pcx -o OUT.mdl [--skin N]  add (or replace) a skin from a picture",
+TESSEL_COMMAND("import-skin",
+               "MODEL.mdl PICTURE.bmp|pcx|png -o OUT.mdl [--skin N]  add (or replace) a skin from a picture",
                RunImportSkin);

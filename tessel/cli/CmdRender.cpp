@@ -1,6 +1,6 @@
-// tessel render MODEL.mdl -o OUT.bmp [options]: draws one frame (or every
-// frame) of a model with the frame view's own paint box, off screen, and
-// writes 8-bit pictures in the display colours.
+// tessel render MODEL.mdl -o OUT.bmp|png [options]: draws one frame (or
+// every frame, or a contact sheet of them) of a model with the frame view's
+// own paint box, off screen, and writes 8-bit pictures in the display colours.
 
 #include <algorithm>
 #include <cctype>
@@ -17,8 +17,10 @@
 #include "core/SafeSave.h"
 #include "core/Streams.h"
 #include "editor/MDLEdit.h"
+#include "exchange/PngFormat.h"
 #include "mdl/Mdl.h"
 #include "raster/WinGBitmap.h"
+#include "render/ContactSheet.h"
 #include "render/MDLFramePaintBox.h"
 #include "tessel/cli/CmdArgs.h"
 #include "render/RenderCamera.h"
@@ -27,14 +29,15 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tessel render MODEL.mdl -o OUT.bmp [--scene N] [--frame N | --name NAME] [--all-frames]\n"
-    "                     [--view V] [--mode M] [--lighting] [--backsides] [--size WxH] [--skin N]\n";
+    "usage: tessel render MODEL.mdl -o OUT.bmp|png [--scene N] [--frame N | --name NAME | --all-frames |\n"
+    "                     --sheet [COLS]] [--view V] [--mode M] [--lighting] [--backsides] [--size WxH]\n"
+    "                     [--skin N]\n";
 
 constexpr const char* kHelp =
     "Draws a frame of MODEL.mdl as the frame view does and writes it as an 8-bit BMP\n"
-    "in the display colours.\n"
+    "or PNG (by the name's ending) in the display colours.\n"
     "\n"
-    "  -o OUT.bmp        the picture to write\n"
+    "  -o OUT.bmp|png    the picture to write\n"
     "  --scene N         the scene, from 0 (default 0)\n"
     "  --frame N         the frame within the scene, from 0 (default 0)\n"
     "  --name NAME       the frame with this name instead (\"walk3\")\n"
@@ -42,7 +45,11 @@ constexpr const char* kHelp =
     "                    pictures go beside OUT, named after it: OUT.bmp gives\n"
     "                    OUT_000_stand1.bmp, OUT_001_stand2.bmp, ... (the frame's\n"
     "                    number over all scenes and its name, letters, digits, '-'\n"
-    "                    and '_' only)\n"
+    "                    and '_' only; OUT.png gives .png pictures)\n"
+    "  --sheet [COLS]    one contact sheet of every frame of the model, or of\n"
+    "                    --scene N, in rows of COLS (default: about as many rows\n"
+    "                    as columns), each frame's name under its picture; written\n"
+    "                    as PNG. Each picture is --size big, default 160x120\n"
     "  --view V          oblique (default), front, back, left, right, top, bottom,\n"
     "                    weapon\n"
     "  --mode M          textured (default), solid, wire\n"
@@ -56,6 +63,8 @@ constexpr const char* kHelp =
 
 constexpr int kMaxWidth = 4096;
 constexpr int kMaxHeight = 1024;
+constexpr int kSheetCellWidth = 160;
+constexpr int kSheetCellHeight = 120;
 
 struct TRenderOptions {
   std::string Model;
@@ -64,6 +73,8 @@ struct TRenderOptions {
   std::optional<int> Frame;
   std::optional<std::string> Name;
   bool AllFrames = false;
+  bool Sheet = false;
+  int Columns = 0;  // 0: chosen from the number of frames
   int View = 0;
   std::string ViewName = "oblique";
   uint8_t Mode = vmTextured;
@@ -72,6 +83,7 @@ struct TRenderOptions {
   bool Backsides = false;
   int Width = 640;
   int Height = 480;
+  bool SizeGiven = false;
   int Skin = 0;
 };
 
@@ -118,6 +130,18 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& args, TR
       o.AllFrames = true;
       continue;
     }
+    if (a == "--sheet") {
+      o.Sheet = true;
+      // The number of columns may follow; a model's name never reads as one.
+      if (i + 1 < args.size()) {
+        if (const auto n = cmdargs::ParseIndex(args[i + 1])) {
+          if (*n < 1) return "--sheet takes at least 1 column, not '" + args[i + 1] + "'";
+          o.Columns = *n;
+          ++i;
+        }
+      }
+      continue;
+    }
     static const char* const kValued[] = {"-o", "--scene", "--frame", "--name", "--view", "--mode", "--size", "--skin"};
     if (std::none_of(std::begin(kValued), std::end(kValued), [&a](const char* v) { return a == v; }))
       return "unknown option " + a;
@@ -157,16 +181,26 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& args, TR
       o.ModeName = v;
     } else if (a == "--size") {
       if (!ParseSize(v, o.Width, o.Height)) return "--size takes WIDTHxHEIGHT, not '" + v + "'";
+      o.SizeGiven = true;
       if (o.Width < 1 || o.Height < 1) return "the picture needs at least one pixel each way";
       if (o.Width > kMaxWidth || o.Height > kMaxHeight)
         return Format("pictures are at most %d x %d pixels", kMaxWidth, kMaxHeight);
     }
   }
   if (o.Model.empty()) return std::string("no model named");
-  if (o.Output.empty()) return std::string("no picture named (-o OUT.bmp)");
-  if (!cmdargs::HasExtension(o.Output, {".bmp"})) return o.Output + ": pictures are written as .bmp only";
+  if (o.Output.empty()) return std::string("no picture named (-o OUT.bmp or OUT.png)");
+  if (!cmdargs::HasExtension(o.Output, {".bmp", ".png"}))
+    return o.Output + ": pictures are written as .bmp or .png only";
   if (o.Name && (o.Scene || o.Frame)) return std::string("--name cannot go with --scene or --frame");
   if (o.AllFrames && (o.Name || o.Frame)) return std::string("--all-frames cannot go with --frame or --name");
+  if (o.Sheet && (o.Name || o.Frame || o.AllFrames))
+    return std::string("--sheet cannot go with --frame, --name or --all-frames");
+  if (o.Sheet && !cmdargs::HasExtension(o.Output, {".png"}))
+    return o.Output + ": contact sheets are written as .png only";
+  if (o.Sheet && !o.SizeGiven) {
+    o.Width = kSheetCellWidth;
+    o.Height = kSheetCellHeight;
+  }
   return std::nullopt;
 }
 
@@ -193,12 +227,35 @@ std::string ShotFileName(const std::string& out, const TShot& shot, const std::s
   std::string name = p.stem().string() + Format("_%03d", shot.Flat);
   const std::string safe = SafeName(frameName);
   if (!safe.empty()) name += "_" + safe;
-  return (p.parent_path() / (name + ".bmp")).string();
+  const std::string ext = cmdargs::HasExtension(out, {".png"}) ? ".png" : ".bmp";
+  return (p.parent_path() / (name + ext)).string();
+}
+
+// The colour-table entry nearest to (r, g, b).
+uint8_t NearestEntry(const uint8_t* table, int r, int g, int b) {
+  int best = 0, bestDistance = 1 << 30;
+  for (int i = 0; i < kColorTableEntries; ++i) {
+    const int dr = table[4 * i + 2] - r, dg = table[4 * i + 1] - g, db = table[4 * i] - b;
+    const int d = dr * dr + dg * dg + db * db;
+    if (d < bestDistance) bestDistance = d, best = i;
+  }
+  return static_cast<uint8_t>(best);
 }
 
 // Writes the first w x h pixels of the picture (the surface rounds its
-// width up to whole words) with its colour table.
+// width up to whole words) with its colour table, as PNG or BMP by the
+// name's ending.
 void WritePicture(const TWinGBitmap& picture, int w, int h, const std::string& fileName) {
+  if (cmdargs::HasExtension(fileName, {".png"})) {
+    TPngIndexed png;
+    png.Width = w;
+    png.Height = h;
+    png.Pixels = picture.ScanLine(0);
+    png.Stride = h > 1 ? picture.ScanLine(1) - picture.ScanLine(0) : 0;
+    png.ColorTable = picture.ColorTable();
+    SafeSave(fileName, [&](TStream& stream) { WritePng(stream, png); });
+    return;
+  }
   TWinGBitmap out;
   out.SetSize(w, h);
   std::memcpy(out.ColorTable(), picture.ColorTable(), kColorTableSize);
@@ -249,7 +306,7 @@ int RunRender(const std::vector<std::string>& args) {
                    m.Frames->SceneCount());
       return 1;
     }
-    if (o.AllFrames) {
+    if (o.AllFrames || o.Sheet) {
       for (int k = 0; k < m.Frames->Count(); ++k) {
         const TFlatEntry e = m.Frames->IndexEntry(k);
         if (!o.Scene || e.Group == s) shots.push_back({e.Group, e.Member, k});
@@ -291,17 +348,45 @@ int RunRender(const std::vector<std::string>& args) {
   else FitCamera(box, m, box.Bitmap().GetWidth(), box.Bitmap().GetHeight());
   box.LightFromCamera();
 
-  for (const TShot& shot : shots) {
+  std::optional<TContactSheet> sheet;
+  if (o.Sheet) {
+    const int n = static_cast<int>(shots.size());
+    const int columns = o.Columns > 0 ? o.Columns : static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
+    const uint8_t* table = box.Bitmap().ColorTable();
+    sheet.emplace(LayoutSheet(n, columns, o.Width, o.Height), table, NearestEntry(table, 40, 40, 40),
+                  NearestEntry(table, 255, 255, 255));
+  }
+
+  for (size_t k = 0; k < shots.size(); ++k) {
+    const TShot& shot = shots[k];
     editor.SetCurrentScene(shot.Scene);
     editor.SetCurrentFrame(shot.Frame);
     box.PlayFrame = shot.Frame;
     box.Paint();
     const std::string name = m.Frames->Frame(shot.Flat).Name();
+    if (sheet) {
+      sheet->Place(static_cast<int>(k), box.Bitmap(), name);
+      continue;
+    }
     const std::string file = o.AllFrames ? ShotFileName(o.Output, shot, name) : o.Output;
     WritePicture(box.Bitmap(), o.Width, o.Height, file);
     std::printf("%s: frame %d \"%s\" (scene %d, frame %d), %s view, %s%s%s, %d x %d\n", file.c_str(), shot.Flat,
                 name.c_str(), shot.Scene, shot.Frame, o.ViewName.c_str(), o.ModeName.c_str(),
                 o.Lighting ? ", lit" : "", o.Backsides ? ", back faces" : "", o.Width, o.Height);
+  }
+  if (sheet) {
+    TPngIndexed png;
+    png.Width = sheet->Width();
+    png.Height = sheet->Height();
+    png.Pixels = sheet->Pixels();
+    png.Stride = sheet->Width();
+    png.ColorTable = sheet->ColorTable();
+    SafeSave(o.Output, [&](TStream& stream) { WritePng(stream, png); });
+    const std::string which = o.Scene ? Format("scene %d", *o.Scene) : std::string("all scenes");
+    std::printf("%s: contact sheet of %d frames (%s) in %d columns, %s view, %s%s%s, %d x %d each, %d x %d\n",
+                o.Output.c_str(), static_cast<int>(shots.size()), which.c_str(), sheet->Layout().Columns,
+                o.ViewName.c_str(), o.ModeName.c_str(), o.Lighting ? ", lit" : "", o.Backsides ? ", back faces" : "",
+                o.Width, o.Height, sheet->Width(), sheet->Height());
   }
   return 0;
 }
@@ -309,7 +394,8 @@ int RunRender(const std::vector<std::string>& args) {
 }  // namespace
 
 TESSEL_COMMAND("render",
-               "MODEL.mdl -o OUT.bmp [--scene N --frame N | --name NAME] [--all-frames] [--view V] [--mode M] "
-               "[--lighting] [--backsides] [--size WxH] [--skin N]  draw a frame as a picture "
+               "MODEL.mdl -o OUT.bmp|png [--scene N --frame N | --name NAME | --all-frames | --sheet [COLS]] "
+               "[--view V] [--mode M] [--lighting] [--backsides] [--size WxH] [--skin N]  draw a frame, or a "
+               "contact sheet of frames, as a picture "
                "(tessel render --help tells more)",
                RunRender);

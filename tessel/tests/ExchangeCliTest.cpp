@@ -82,7 +82,7 @@ TEST_F(ExchangeCliTest, ExportSkinWritesTheSkinsIndices) {
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 8; ++x) EXPECT_EQ(b.ScanLine(y)[x], y * 8 + x);
   EXPECT_EQ(RunTessel("export-skin " + Q("boxes.mdl") + " 1 " + Q("skin2.bmp")).Status, 1);
-  EXPECT_EQ(RunTessel("export-skin " + Q("boxes.mdl") + " 0 " + Q("skin.pcx")).Status, 2);
+  EXPECT_EQ(RunTessel("export-skin " + Q("boxes.mdl") + " 0 " + Q("skin.gif")).Status, 2);
   EXPECT_EQ(RunTessel("export-skin " + Q("boxes.mdl") + " x " + Q("skin.bmp")).Status, 2);
 }
 

@@ -229,7 +229,7 @@ TEST_F(RenderCliTest, RefusesBadOptionsAndBadFilesWritingNothing) {
     EXPECT_NE(r.Err.find("tessel render:"), std::string::npos) << options;
   }
   EXPECT_EQ(RunTessel("render " + Q("sample.mdl")).Status, 2);
-  EXPECT_EQ(RunTessel("render " + Q("sample.mdl") + " -o " + Q("out/r.png")).Status, 2);
+  EXPECT_EQ(RunTessel("render " + Q("sample.mdl") + " -o " + Q("out/r.gif")).Status, 2);
   EXPECT_EQ(RunTessel("render -o " + Q("out/r.bmp")).Status, 2);
 
   // Out of range for this model.
