@@ -407,12 +407,17 @@ void TMDLTriangleList::Save(TMDLFiler& filer) {
 
 namespace {
 
+// The bytes of one frame record: box, name (version 6), packed positions.
+int64_t FrameRecordSize(const TMDLFiler& filer) {
+  return kBoxSize + (filer.Version >= 6 ? kNameSize : 0) +
+         static_cast<int64_t>(std::max(filer.NumVerts, 0)) * kPackedVertexSize;
+}
+
 // One frame record: box, name (version 6), packed positions, which the
 // frame keeps packed until it is first used.
 void ReadFrameRecord(TMDLFiler& filer, const std::shared_ptr<const TPackedPositions>& packed, TMDLFrame& frame) {
   TByteReader& r = filer.Reader();
-  const int64_t need = 2 * kPackedVertexSize + (filer.Version >= 6 ? kNameSize : 0) +
-                       static_cast<int64_t>(filer.NumVerts) * kPackedVertexSize;
+  const int64_t need = FrameRecordSize(filer);
   if (static_cast<int64_t>(r.Remaining()) < need) throw EMDLError("Unexpected end of file while reading frames");
   TLoadedFrameRecord record;
   record.Serial = filer.LoadSerial();
@@ -460,7 +465,7 @@ void AppendFrameRecord(TMDLFiler& filer, TMDLFrame& frame, TByteWriter& w, const
   const size_t positions = static_cast<size_t>(frame.Count()) * kPackedVertexSize;
   if (file) {
     const TLoadedFrameRecord& r = frame.LoadedRecord();
-    w.Bytes(file + r.Box, 2 * kPackedVertexSize);
+    w.Bytes(file + r.Box, kBoxSize);
     w.Bytes(frame.NameBytes(), kNameSize);
     w.Bytes(file + r.Positions, positions);
     return;
@@ -496,8 +501,7 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
   TByteReader& r = filer.Reader();
   Scenes_.clear();
   Loaded = TLoadedGamePart();
-  const int64_t recordSize = 2 * kPackedVertexSize + (filer.Version >= 6 ? kNameSize : 0) +
-                             static_cast<int64_t>(std::max(filer.NumVerts, 0)) * kPackedVertexSize;
+  const int64_t recordSize = FrameRecordSize(filer);
   filer.CheckCount(filer.NumFrames, 4 + recordSize, "frames");
   const int32_t total = filer.NumFrames;
   const std::shared_ptr<const TPackedPositions> packed = PackedPositions(filer);
@@ -526,11 +530,11 @@ void TMDLFrameList::Load(TMDLFiler& filer) {
         const size_t q = r.Position();
         const char* name = "frame";
         if (filer.Version >= 6) {
-          if (r.Remaining() < 2 * kPackedVertexSize + kNameSize) {
+          if (r.Remaining() < kBoxSize + kNameSize) {
             r.Seek(p);
             break;
           }
-          r.Skip(2 * kPackedVertexSize);
+          r.Skip(kBoxSize);
           name = reinterpret_cast<const char*>(r.Take(kNameSize));
         }
         // BaseName and HasDigit, on the bytes in place: the name ends at its
@@ -652,7 +656,7 @@ void TMDLFrameList::Save(TMDLFiler& filer) {
       bool keepBox = file && sceneAsLoaded && scene.Loaded.Box != TLoadedFrameRecord::kNone;
       for (int i = 0; i < scene.Count() && keepBox; ++i) keepBox = kept[static_cast<size_t>(k + i)];
       if (keepBox) {
-        w.Bytes(file + scene.Loaded.Box, 2 * kPackedVertexSize);
+        w.Bytes(file + scene.Loaded.Box, kBoxSize);
       } else {
         filer.PackVertex(scene.BBoxMin, w);
         filer.PackVertex(scene.BBoxMax, w);

@@ -26,6 +26,8 @@ constexpr int kHeaderSizeV3 = 76;
 constexpr int kSkinVertexSize = 12;
 constexpr int kTriangleSize = 16;
 constexpr int kPackedVertexSize = 4;
+// A frame's or a frame group's box: two packed corners.
+constexpr int kBoxSize = 2 * kPackedVertexSize;
 constexpr int kRawVertexSize = 16;
 constexpr int kNameSize = kFrameNameSize;
 // Matrix (16 floats), translation, rotation and scale (3 floats each), one
