@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/Streams.h"
+#include "mdl/MdlCopy.h"
 #include "mdl/MdlFiler.h"
 #include "mdl/MdlFrames.h"
 #include "mdl/MdlMesh.h"
@@ -14,12 +15,12 @@
 #include "mdl/MdlSkins.h"
 #include "mdl/MdlTypes.h"
 
+class TMDLState;
+
 class TMDL {
 public:
   TMDL();
   ~TMDL();
-  TMDL(const TMDL&) = delete;
-  TMDL& operator=(const TMDL&) = delete;
 
   // The empty model: no skins, vertices, triangles or frames, the root
   // object only, default header values.
@@ -35,13 +36,22 @@ public:
   // (mdl/MdlMerge.cpp). Refused with EMDLError over the model limits.
   void Merge(const std::string& fileName);
 
-  std::unique_ptr<TMDLBitmapList> Skins;
+  // The sections; copies of the model do not take them (see below).
+  TNotCopied<std::unique_ptr<TMDLBitmapList>> Skins;
   std::string FileName;
-  std::unique_ptr<TMDLFiler> Header;
-  std::unique_ptr<TMDLFrameList> Frames;
-  std::unique_ptr<TMDLObjectList> Objects;
-  std::unique_ptr<TMDLTriangleList> Triangles;
-  std::unique_ptr<TMDLVertexList> Vertices;
+  TNotCopied<std::unique_ptr<TMDLFiler>> Header;
+  TNotCopied<std::unique_ptr<TMDLFrameList>> Frames;
+  TNotCopied<std::unique_ptr<TMDLObjectList>> Objects;
+  TNotCopied<std::unique_ptr<TMDLTriangleList>> Triangles;
+  TNotCopied<std::unique_ptr<TMDLVertexList>> Vertices;
+
+private:
+  // A copy is the model's own values without its sections: TMDLState
+  // copies those one by one.
+  friend class TMDLState;
+  TMDL(const TMDL&) = default;
+  TMDL& operator=(const TMDL&) = default;
+  bool operator==(const TMDL&) const = default;
 };
 
 // The absolute, normalised path of `name`, as FileName keeps it. The case is

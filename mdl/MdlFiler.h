@@ -45,11 +45,10 @@ constexpr int kExtVersionWritten = 4;
 constexpr uint16_t kBufferSize = 65535;
 }  // namespace mdlformat
 
-class TMDLFiler : public TBufferedFilter {
-public:
-  TMDLFiler();
-
-  // Header values; their meaning is the model's.
+// The header values of a model file; their meaning is the model's. What the
+// model keeps about its header belongs here: the model's state (the undo
+// history's copies, say) takes this part of the filer whole.
+struct TMDLHeaderValues {
   int32_t NumSkins = 0;
   int32_t SkinHeight = 0;
   int32_t SkinWidth = 0;
@@ -60,8 +59,8 @@ public:
   float Origin[3] = {0, 0, 0};
   float Radius = 0;
   float Scale[3] = {0, 0, 0};
-  // Average triangle area of the first frame (hides the stream's Size(); use
-  // DataSize() for that).
+  // Average triangle area of the first frame (on the filer it hides the
+  // stream's Size(); DataSize() gives that).
   float Size = 0;
   int32_t SyncType = 1;
   int32_t NumTris = 0;
@@ -70,6 +69,15 @@ public:
   int32_t ExtVersion = 4;
   // Whether the last file loaded carried the extension marker.
   bool ExtensionFound = false;
+
+  bool operator==(const TMDLHeaderValues&) const = default;
+};
+
+class TMDLFiler : public TBufferedFilter, public TMDLHeaderValues {
+public:
+  TMDLFiler();
+  // The header's Size, not the stream's.
+  using TMDLHeaderValues::Size;
 
   // Header values back to those of an empty model.
   void ClearValues();

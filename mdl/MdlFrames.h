@@ -5,10 +5,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "mdl/MdlCopy.h"
 #include "mdl/MdlLoaded.h"
 #include "mdl/MdlTypes.h"
 #include "mdl/Pivot.h"
@@ -57,10 +59,32 @@ struct TPendingPivots {
 };
 
 class TFrameSlab;
+class TMDLState;
+
+// A frame's positions. They compare to the bit, as the file keeps them: -0
+// is not 0, and a NaN is itself.
+class TFramePositions : public std::vector<TFrameVertex> {
+public:
+  using std::vector<TFrameVertex>::vector;
+  using std::vector<TFrameVertex>::operator=;
+  TFramePositions() = default;
+  TFramePositions(std::vector<TFrameVertex>&& items) : std::vector<TFrameVertex>(std::move(items)) {}
+  friend bool operator==(const TFramePositions& a, const TFramePositions& b) {
+    static_assert(sizeof(TFrameVertex) == 16, "positions are compared as bytes, with no padding between fields");
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(TFrameVertex)) == 0);
+  }
+};
 
 class TMDLFrame : public TMDLSection {
 public:
   explicit TMDLFrame(TMDL* model);
+  // Everything the frame holds; positions still packed stay packed (and
+  // shared). Pivots still to be made are shared too, and they name the
+  // model's objects: a copy that is to outlive those has them made first.
+  TMDLFrame(const TMDLFrame&) = default;
+  TMDLFrame& operator=(const TMDLFrame&) = default;
+  // Every member equal (positions and pivots to the bit).
+  bool operator==(const TMDLFrame&) const = default;
 
   // A frame made on its own has memory of its own; frames made through a
   // TFrameSlab share blocks, each freed with the last of its frames. Every
@@ -190,10 +214,10 @@ private:
   }
   void Materialize() const;
 
-  mutable std::vector<TFrameVertex> Items_;
+  mutable TFramePositions Items_;
   char Name_[kFrameNameSize] = {};
   TLoadedFrameRecord Loaded_;
-  mutable std::vector<std::unique_ptr<TPivot>> Pivots_;
+  mutable TCopiedList<TPivot> Pivots_;
   // What is still to be made; PackedCount_ and PendingPivotCount_ stay as
   // they are while it is made, so Count and PivotCount can read them.
   mutable std::shared_ptr<const TPackedPositions> Packed_;
@@ -201,7 +225,7 @@ private:
   size_t PackedOffset_ = 0;
   int PackedCount_ = 0;
   int PendingPivotCount_ = 0;
-  mutable std::atomic<uint8_t> Lazy_{kReady};
+  mutable TCopyableAtomic<uint8_t> Lazy_{kReady};
 };
 
 // Makes frames a few dozen to an allocation, for loading many at a time.
@@ -258,7 +282,14 @@ public:
   TLoadedScene Loaded;
 
 private:
-  std::vector<std::unique_ptr<TMDLFrame>> Frames_;
+  // A copy is the scene's own values without its frames (TMDLState keeps
+  // those apart).
+  friend class TMDLState;
+  TMDLFrameGroup(const TMDLFrameGroup&) = default;
+  TMDLFrameGroup& operator=(const TMDLFrameGroup&) = default;
+  bool operator==(const TMDLFrameGroup&) const = default;
+
+  TNotCopied<std::vector<std::unique_ptr<TMDLFrame>>> Frames_;
 };
 
 class TMDLFrameList : public TMDLSection {
@@ -305,7 +336,9 @@ public:
   void LoadRaw(TMDLFiler& filer);
   void SaveRaw(TMDLFiler& filer);
 
-  std::unique_ptr<TMDLFrame> CopiedFrame;
+  // The frame clipboard: not part of the model's state, so copies of the
+  // list leave it alone.
+  TNotCopied<std::unique_ptr<TMDLFrame>> CopiedFrame;
   TFrameVertex BBoxMin;
   TFrameVertex BBoxMax;
   // The game part of the last file loaded; emptied by Clear and when a
@@ -313,6 +346,12 @@ public:
   TLoadedGamePart Loaded;
 
 private:
+  // A copy is the list's own values without its scenes and clipboard.
+  friend class TMDLState;
+  TMDLFrameList(const TMDLFrameList&) = default;
+  TMDLFrameList& operator=(const TMDLFrameList&) = default;
+  bool operator==(const TMDLFrameList&) const = default;
+
   // Puts `frame` at flat position `at`: into the scene of that frame, before
   // it; past the last frame it goes to the end of the last scene.
   void PutFrame(int at, std::unique_ptr<TMDLFrame> frame);
@@ -321,7 +360,7 @@ private:
   std::unique_ptr<TMDLFrame> NewFrame(TFrameSlab& slab);
 
   std::vector<TFlatEntry> Index_;
-  std::vector<std::unique_ptr<TMDLFrameGroup>> Scenes_;
+  TNotCopied<std::vector<std::unique_ptr<TMDLFrameGroup>>> Scenes_;
 };
 
 // The mismatch notice for a batch of frame imports: once, with the count

@@ -13,6 +13,7 @@ class TMDLFiler;
 class TMDLVertexList : public TMDLSection {
 public:
   explicit TMDLVertexList(TMDL* model) : TMDLSection(model) {}
+  bool operator==(const TMDLVertexList&) const = default;
 
   int Count() const { return static_cast<int>(Items_.size()); }
   int Capacity() const { return static_cast<int>(Items_.capacity()); }
@@ -40,6 +41,7 @@ private:
 class TMDLTriangleList : public TMDLSection {
 public:
   explicit TMDLTriangleList(TMDL* model) : TMDLSection(model) {}
+  bool operator==(const TMDLTriangleList&) const = default;
 
   int Count() const { return static_cast<int>(Items_.size()); }
   int Capacity() const { return static_cast<int>(Items_.capacity()); }

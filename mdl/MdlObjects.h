@@ -8,19 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "mdl/MdlCopy.h"
 #include "mdl/MdlTypes.h"
 #include "mdl/Pivot.h"
 
 class TMDLFiler;
 class TMDLObject;
+class TMDLState;
 
 using TObjectList = std::vector<TMDLObject*>;
 
 class TMDLObject : public TMDLSection {
 public:
   TMDLObject(TMDL* model, int index, TMDLObject* parent);
-  TMDLObject(const TMDLObject&) = delete;
-  TMDLObject& operator=(const TMDLObject&) = delete;
 
   TPivot& Pivot(int f);
   // Refuses (does nothing) when `object` is this object or one of its
@@ -59,6 +59,13 @@ public:
 
 private:
   friend class TMDLObjectList;
+  // A copy keeps pointing at the source's parent and children; TMDLState
+  // points it at their copies.
+  friend class TMDLState;
+  TMDLObject(const TMDLObject&) = default;
+  TMDLObject& operator=(const TMDLObject&) = default;
+  bool operator==(const TMDLObject&) const = default;
+
   // An object whose pivots are not touched: Reconstruct gives its frames
   // pivots to be made later.
   struct TUnlinked {};
@@ -87,7 +94,13 @@ public:
   void Save(TMDLFiler& filer);
 
 private:
+  // A copy is the list's own values without its objects.
+  friend class TMDLState;
+  TMDLObjectList(const TMDLObjectList&) = default;
+  TMDLObjectList& operator=(const TMDLObjectList&) = default;
+  bool operator==(const TMDLObjectList&) const = default;
+
   // Puts a new object under the root and links its pivots.
   void LinkUnderRoot(TMDLObject& o, const std::vector<int>& oldPivots);
-  std::vector<std::unique_ptr<TMDLObject>> Items_;
+  TNotCopied<std::vector<std::unique_ptr<TMDLObject>>> Items_;
 };

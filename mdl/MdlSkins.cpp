@@ -6,6 +6,25 @@
 #include "mdl/Mdl.h"
 #include "raster/ColorTables.h"
 
+// ---- TSkinImage ------------------------------------------------------------------
+
+bool operator==(const TSkinImage& a, const TSkinImage& b) {
+  if (&a == &b) return true;
+  static_assert(sizeof(TBitmapInfoHeader) == kBitmapInfoHeaderSize, "the header is compared as bytes");
+  if (std::memcmp(&a.Header(), &b.Header(), sizeof(TBitmapInfoHeader)) != 0) return false;
+  if (std::memcmp(a.ColorTable(), b.ColorTable(), kColorTableSize) != 0) return false;
+  const size_t bytes = static_cast<size_t>(std::max(a.Stride(), 0)) * static_cast<size_t>(std::max(a.GetHeight(), 0));
+  if (bytes > 0 && std::memcmp(a.Bits(), b.Bits(), bytes) != 0) return false;
+  // Palette objects never change: the same object, or the same colours.
+  const TPaletteHandle& pa = a.GetPalette();
+  const TPaletteHandle& pb = b.GetPalette();
+  if (pa == pb) return true;
+  if (!pa || !pb || pa->Count() != pb->Count()) return false;
+  for (int i = 0; i < pa->Count(); ++i)
+    if (!(pa->Entry(i) == pb->Entry(i))) return false;
+  return true;
+}
+
 // ---- TMDLBitmap -----------------------------------------------------------------
 
 TMDLBitmap::TMDLBitmap(TMDL* model) : TMDLSection(model) { Image.SetPalette(GamePalette().NewHandle()); }

@@ -10,20 +10,38 @@
 #include <string>
 #include <vector>
 
+#include "mdl/MdlCopy.h"
 #include "mdl/MdlTypes.h"
 #include "raster/WinGBitmap.h"
 #include "raster/WinGPalette.h"
 
 class TMDLFiler;
+class TMDLState;
 class TStream;
 class TWinGCanvas;
+
+// A skin's picture. It copies with its pixels, colour table and palette,
+// and two pictures are equal when all of those are.
+class TSkinImage : public TWinGBitmap {
+public:
+  TSkinImage() = default;
+  TSkinImage(const TSkinImage& other) : TWinGBitmap() { Assign(other); }
+  TSkinImage& operator=(const TSkinImage& other) {
+    Assign(other);
+    return *this;
+  }
+  friend bool operator==(const TSkinImage& a, const TSkinImage& b);
+};
 
 class TMDLBitmap : public TMDLSection {
 public:
   explicit TMDLBitmap(TMDL* model);
   virtual ~TMDLBitmap();
-  TMDLBitmap(const TMDLBitmap&) = delete;
-  TMDLBitmap& operator=(const TMDLBitmap&) = delete;
+  // Everything the skin holds but its colour map, which a copy makes again
+  // when it is shown.
+  TMDLBitmap(const TMDLBitmap&) = default;
+  TMDLBitmap& operator=(const TMDLBitmap&) = default;
+  bool operator==(const TMDLBitmap&) const = default;
 
   // Sets Width and Height and clears every pixel to index 0.
   virtual void SetSize(int width, int height);
@@ -75,7 +93,7 @@ public:
   bool ColorMapValid = false;
   uint8_t Gamma = 0;
   int32_t Height = 0;
-  TWinGBitmap Image;
+  TSkinImage Image;
   std::string Name;
   uint8_t BottomColor = 6;
   uint8_t PenColor = 0;
@@ -97,7 +115,7 @@ private:
   mutable std::array<int32_t, 256> ColorCount_{};
   mutable bool ColorCountValid_ = true;
   // Made on first use: most skins are never shown.
-  std::unique_ptr<TColormap> ShadeTable_;
+  TNotCopied<std::unique_ptr<TColormap>> ShadeTable_;
 };
 
 // Brings a picture into game palette indices: each colour to the nearest
@@ -127,7 +145,14 @@ public:
 
 private:
   friend class TMDLBitmapList;
-  std::vector<std::unique_ptr<TMDLBitmap>> Bitmaps_;
+  // A copy is the group's own values without its skins (TMDLState keeps
+  // those apart).
+  friend class TMDLState;
+  TMDLBitmapGroup(const TMDLBitmapGroup&) = default;
+  TMDLBitmapGroup& operator=(const TMDLBitmapGroup&) = default;
+  bool operator==(const TMDLBitmapGroup&) const = default;
+
+  TNotCopied<std::vector<std::unique_ptr<TMDLBitmap>>> Bitmaps_;
 };
 
 class TMDLBitmapList : public TMDLSection {
@@ -165,7 +190,13 @@ public:
   void SaveNames(TMDLFiler& filer);
 
 private:
+  // A copy is the list's own values without its groups.
+  friend class TMDLState;
+  TMDLBitmapList(const TMDLBitmapList&) = default;
+  TMDLBitmapList& operator=(const TMDLBitmapList&) = default;
+  bool operator==(const TMDLBitmapList&) const = default;
+
   std::unique_ptr<TMDLBitmap> NewSkin();
-  std::vector<std::unique_ptr<TMDLBitmapGroup>> Groups_;
+  TNotCopied<std::vector<std::unique_ptr<TMDLBitmapGroup>>> Groups_;
   std::vector<TFlatEntry> Index_;
 };

@@ -56,6 +56,7 @@ class TMDL;
 class TMDLSection {
 public:
   explicit TMDLSection(TMDL* model) : Model(model) {}
+  bool operator==(const TMDLSection&) const = default;
   TMDL* Model;
 };
 
@@ -84,6 +85,7 @@ public:
   // any later one not above its predecessor becomes interval 0 + predecessor.
   std::vector<float> Ascending(int count) const;
   const std::vector<float>& Items() const { return Items_; }
+  bool operator==(const TIntervals&) const = default;
 
 private:
   std::vector<float> Items_;
@@ -96,4 +98,5 @@ private:
 struct TFlatEntry {
   int32_t Group = 0;
   int32_t Member = 0;
+  bool operator==(const TFlatEntry&) const = default;
 };

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -188,6 +189,13 @@ void TPivot::Assign(const TPivot& source) {
     Scale_[k] = source.Scale_[k];
   }
   for (int k = 0; k < kChannels; ++k) IsKey_[k] = source.IsKey_[k];
+}
+
+bool TPivot::operator==(const TPivot& other) const {
+  const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  return same(IsKey_, other.IsKey_) && same(Matrix_.m, other.Matrix_.m) && same(Rotation_, other.Rotation_) &&
+         same(LocalMatrix_.m, other.LocalMatrix_.m) && same(Scale_, other.Scale_) &&
+         same(DeltaMatrix_.m, other.DeltaMatrix_.m) && same(Translation_, other.Translation_);
 }
 
 void TPivot::CopyState(const TPivot& source) {

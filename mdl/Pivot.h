@@ -21,8 +21,11 @@ public:
   static constexpr float kMinScale = 0.1f;
 
   TPivot();
-  TPivot(const TPivot&) = delete;
-  TPivot& operator=(const TPivot&) = delete;
+  // Everything, OnChange too (the owner of a copy binds it again).
+  TPivot(const TPivot&) = default;
+  TPivot& operator=(const TPivot&) = default;
+  // The same state to the bit, OnChange aside.
+  bool operator==(const TPivot& other) const;
 
   // Told after every change that should move vertices.
   std::function<void(TPivot&)> OnChange;
