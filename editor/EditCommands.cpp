@@ -29,6 +29,7 @@ void TMDLEditor::DeleteFrame() {
   if (frames.SceneCount() == 1 && frames.SceneFrameCount(0) == 1) return;
   const int k = AbsoluteFrame();
   if (!Confirm(Format("Delete frame '%s'", frames.Frame(k).Name().c_str()))) return;
+  TUndoStep step(*this, "Delete Frame");
   int newScene = CurrentScene, newFrame;
   const bool sceneGoes = SceneFrameCount < 2;
   if (sceneGoes) {
@@ -52,6 +53,7 @@ void TMDLEditor::CopyFrame() {
 
 void TMDLEditor::CutFrame() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Cut Frame");
   CopyFrame();
   DeleteFrame();
 }
@@ -62,6 +64,7 @@ void TMDLEditor::PasteFrame() {
   // A frame copied before the mesh changed no longer fits it; pasting it
   // would leave a frame with the wrong number of positions.
   if (frames.CopiedFrame->Count() == 0 || frames.CopiedFrame->Count() != Model->Vertices->Count()) return;
+  TUndoStep step(*this, "Paste Frame");
   const int k = AbsoluteFrame();
   const int oldFrame = CurrentFrame;
   char name[kFrameNameSize];
@@ -76,6 +79,7 @@ void TMDLEditor::PasteFrame() {
 
 void TMDLEditor::DuplicateFrame(int n) {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Duplicate Frame");
   const int k = AbsoluteFrame();
   const int oldScene = CurrentScene, oldFrame = CurrentFrame;
   for (int i = 0; i < n; ++i) Model->Frames->InsertFrameCopy(k, k);
@@ -90,6 +94,7 @@ void TMDLEditor::DeleteScene() {
   TMDLFrameList& frames = *Model->Frames;
   if (frames.SceneCount() == 1 && frames.SceneFrameCount(0) == 1) return;
   if (!Confirm(Format("Delete scene '%s'", frames.SceneName(CurrentScene).c_str()))) return;
+  TUndoStep step(*this, "Delete Scene");
   const bool wasLast = CurrentScene == frames.SceneCount() - 1;
   for (int i = SceneFrameCount - 1; i >= 0; --i) frames.DeleteFrame(SceneFirstFrame + i);
   SetCurrentScene(wasLast ? CurrentScene - 1 : CurrentScene);
@@ -100,6 +105,7 @@ void TMDLEditor::DeleteScene() {
 
 void TMDLEditor::DuplicateScene(int n) {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Duplicate Scene");
   const int oldScene = CurrentScene;
   for (int i = 0; i < n; ++i) ::DuplicateScene(*Model->Frames, CurrentScene);
   Broadcast(&TMDLObserver::OnSceneCountChange);
@@ -118,6 +124,7 @@ bool TMDLEditor::MoveFrame(int fromScene, int fromFrame, int toScene, int toFram
   if (toFrame < 0 || toFrame > frames.SceneFrameCount(toScene)) return false;
   const int from = frames.FrameIndex(&frames.Scene(fromScene)) + fromFrame;
   const int to = frames.FrameIndex(&frames.Scene(toScene)) + toFrame;
+  TUndoStep step(*this, "Move Frame");
   if (!frames.MoveFrame(from, to)) return false;
   SetCurrentScene(std::min(toScene, frames.SceneCount() - 1));
   SetCurrentFrame(std::min(toFrame, SceneFrameCount - 1));
@@ -130,6 +137,7 @@ bool TMDLEditor::MoveScene(int from, int to) {
   if (!IsValid()) return false;
   TMDLFrameList& frames = *Model->Frames;
   if (from < 0 || from >= frames.SceneCount() || to < 0 || to > frames.SceneCount()) return false;
+  TUndoStep step(*this, "Move Scene");
   if (!frames.MoveScene(from, to)) return false;
   SetModified(true);
   SetCurrentScene(to);
@@ -140,6 +148,7 @@ void TMDLEditor::SplitScene() {
   if (!IsValid()) return;
   // Before the first frame there is nothing to split off.
   if (CurrentFrame < 1) return;
+  TUndoStep step(*this, "Split Scene");
   Model->Frames->SplitScene(CurrentScene, CurrentFrame);
   SetCurrentScene(CurrentScene + 1);
   Broadcast(&TMDLObserver::OnSceneCountChange);
@@ -150,6 +159,7 @@ void TMDLEditor::AppendSceneToPrevious() {
   if (!IsValid()) return;
   const int landing = std::max(CurrentScene - 1, 0);
   if (landing + 1 >= Model->Frames->SceneCount()) return;
+  TUndoStep step(*this, "Append Scene to Previous");
   SetCurrentScene(landing);
   Model->Frames->JoinScene(CurrentScene + 1);
   SetCurrentScene(CurrentScene);
@@ -159,12 +169,14 @@ void TMDLEditor::AppendSceneToPrevious() {
 
 void TMDLEditor::RenumberScene() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Renumber Scene");
   Model->Frames->RenameScene(CurrentScene, Model->Frames->SceneName(CurrentScene));
   SetModified(true);
 }
 
 void TMDLEditor::SetSceneGrouped(bool grouped) {
   if (!IsValid()) return;
+  TUndoStep step(*this, grouped ? "Group Scene" : "Ungroup Scene");
   Model->Frames->SetSceneType(CurrentScene, grouped);
   SetModified(true);
 }
@@ -175,6 +187,7 @@ void TMDLEditor::NewObject() {
   if (!IsValid()) return;
   TMDLObjectList& objects = *Model->Objects;
   if (objects.Count() >= kMaxObjects || CurrentObject < 0 || CurrentObject >= objects.Count()) return;
+  TUndoStep step(*this, "New Object");
   const int index = objects.Add(objects.Object(CurrentObject));
   Broadcast(&TMDLObserver::OnObjectCountChange);
   SetCurrentObject(index);
@@ -186,6 +199,7 @@ void TMDLEditor::DeleteObject() {
   TMDLObjectList& objects = *Model->Objects;
   if (CurrentObject <= 0 || CurrentObject >= objects.Count()) return;
   if (!Confirm(Format("Delete object '%s'", objects.Object(CurrentObject).Name.c_str()))) return;
+  TUndoStep step(*this, "Delete Object");
   CurrentTriangle = -1;
   CurrentVertex = -1;
   const int oldTriangles = Model->Triangles->Count();
@@ -207,6 +221,7 @@ void TMDLEditor::DeleteObject() {
 
 void TMDLEditor::AssignTrianglesToNewObject() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Assign Triangles to New Object");
   {
     TEditorBlock block(*this);
     const int before = Model->Objects->Count();
@@ -219,6 +234,7 @@ void TMDLEditor::AssignTrianglesToNewObject() {
 
 void TMDLEditor::AssignVerticesToNewObject() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Assign Vertices to New Object");
   {
     TEditorBlock block(*this);
     const int before = Model->Objects->Count();
@@ -231,6 +247,7 @@ void TMDLEditor::AssignVerticesToNewObject() {
 
 void TMDLEditor::AssignTrianglesToObject(int32_t o) {
   if (!IsValid() || o < 0 || o >= Model->Objects->Count()) return;
+  TUndoStep step(*this, "Assign Triangles to Object");
   TMDLVertexList& verts = *Model->Vertices;
   const auto& tris = Model->Triangles->Items();
   const int nt = static_cast<int>(tris.size());
@@ -243,11 +260,13 @@ void TMDLEditor::AssignTrianglesToObject(int32_t o) {
 
 void TMDLEditor::AssignVerticesToObject(int32_t o) {
   if (!IsValid() || o < 0 || o >= Model->Objects->Count()) return;
+  TUndoStep step(*this, "Assign Vertices to Object");
   ForEachSelectedVertex([&](int v) { Model->Vertices->SetObjectIndex(v, static_cast<uint16_t>(o)); });
 }
 
 void TMDLEditor::ReassignObjectVertices(int32_t o) {
   if (!IsValid() || o == CurrentObject || o < 0 || o >= Model->Objects->Count()) return;
+  TUndoStep step(*this, "Reassign Object Vertices");
   TMDLVertexList& verts = *Model->Vertices;
   for (int v = 0; v < verts.Count(); ++v)
     if (verts.ObjectIndex(v) == CurrentObject) verts.SetObjectIndex(v, static_cast<uint16_t>(o));
@@ -255,12 +274,14 @@ void TMDLEditor::ReassignObjectVertices(int32_t o) {
 
 void TMDLEditor::RenameObject(int32_t i, const std::string& name) {
   if (!IsValid() || i < 0 || i >= Model->Objects->Count()) return;
+  TUndoStep step(*this, "Rename Object");
   Model->Objects->SetName(i, name);
   Broadcast(&TMDLObserver::OnObjectNamesChange);
 }
 
 void TMDLEditor::ReconstructObjects() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Reconstruct Objects");
   Model->Objects->Reconstruct();
   CurrentObject = 0;
   Broadcast(&TMDLObserver::OnObjectCountChange);
@@ -269,6 +290,7 @@ void TMDLEditor::ReconstructObjects() {
 void TMDLEditor::ResetObjectPivots() {
   TMDLObject* object = CurrentObjectObject();
   if (!object) return;
+  TUndoStep step(*this, "Reset Object Pivots");
   TMDLFrameList& frames = *Model->Frames;
   for (int f = 0; f < frames.Count(); ++f) {
     TPivot& p = object->Pivot(f);
@@ -327,6 +349,7 @@ void TMDLEditor::DeleteSelectedTriangles() {
   // With nothing selected there is nothing to delete; going on would still
   // drop the vertices no triangle uses yet (ones just added, say).
   if (!any || !Confirm("Delete selected triangles ?")) return;
+  TUndoStep step(*this, "Delete Selected Triangles");
   DeleteMarkedTriangles(*Model, marked);
   RecomputeHiddenTriangles(nt);
   SetModified(true);
@@ -337,6 +360,7 @@ void TMDLEditor::DeleteSelectedVertices() {
   if (!IsValid()) return;
   const std::vector<bool> marked = SelectedVertexMarks();
   if (std::find(marked.begin(), marked.end(), true) == marked.end() || !Confirm("Delete selected vertices ?")) return;
+  TUndoStep step(*this, "Delete Selected Vertices");
   const int nt = Model->Triangles->Count();
   DeleteTrianglesUsingVertices(*Model, marked);
   RecomputeHiddenTriangles(nt);
@@ -349,6 +373,7 @@ void TMDLEditor::DeleteSelectedVertices() {
 
 void TMDLEditor::FlipSelectedTriangles() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Flip Triangles");
   TMDLTriangleList& tris = *Model->Triangles;
   const int nt = tris.Count();
   for (int t = SelectedTriangles.NextSet(0); t >= 0 && t < nt; t = SelectedTriangles.NextSet(t + 1))
@@ -359,6 +384,7 @@ void TMDLEditor::FlipSelectedTriangles() {
 
 void TMDLEditor::AlignTriangles() {
   if (!IsValid() || CurrentTriangle < 0 || CurrentTriangle >= Model->Triangles->Count()) return;
+  TUndoStep step(*this, "Align Triangles");
   ::AlignTriangles(*Model->Triangles, CurrentTriangle);
   CurrentTriangle = -1;
   SetModified(true);
@@ -366,6 +392,7 @@ void TMDLEditor::AlignTriangles() {
 
 void TMDLEditor::MakeTriangle() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Make Triangle");
   int corners[3], found = 0;
   const int nv = Model->Vertices->Count();
   for (int v = SelectedVertices.NextSet(0); v >= 0 && v < nv && found < 3; v = SelectedVertices.NextSet(v + 1))
@@ -382,6 +409,7 @@ void TMDLEditor::MakeTriangle() {
 
 void TMDLEditor::MergeVertices() {
   if (!IsValid() || CurrentVertex < 0 || CurrentVertex >= Model->Vertices->Count()) return;
+  TUndoStep step(*this, "Merge Vertices");
   const int nt = Model->Triangles->Count();
   ::MergeVertices(*Model, SelectedVertexMarks(), CurrentVertex);
   // Degenerate triangles went and the rest were renumbered.
@@ -394,6 +422,7 @@ void TMDLEditor::MergeVertices() {
 
 void TMDLEditor::SplitVertices() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Split Vertices");
   const std::vector<bool> marked = SelectedVertexMarks();
   const int result = SplitVerticesResult(*Model, marked);
   if (result > kMaxVertices)
@@ -408,6 +437,7 @@ void TMDLEditor::AddVertex(const TVector& position, int32_t object) {
   if (!IsValid()) return;
   if (Model->Vertices->Count() >= kMaxVertices)
     throw EMDLError(Format("Vertex limit of %d reached, cannot add a vertex", kMaxVertices));
+  TUndoStep step(*this, "Add Vertex");
   // Every vertex belongs to an object: one that is not there means the root.
   const uint16_t owner = object >= 0 && object < Model->Objects->Count() ? static_cast<uint16_t>(object) : 0;
   TMDLFrameList& frames = *Model->Frames;
@@ -430,6 +460,7 @@ void MoveSkinVertex(TSkinVertex& v, int dx, int dy, int width, int height) {
 
 void TMDLEditor::MoveSkinVertices(int dx, int dy) {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Move Skin Vertices");
   TMDLVertexList& verts = *Model->Vertices;
   for (int v = 0; v < verts.Count(); ++v)
     MoveSkinVertex(verts.Item(v), dx, dy, Model->Header->SkinWidth, Model->Header->SkinHeight);
@@ -437,6 +468,7 @@ void TMDLEditor::MoveSkinVertices(int dx, int dy) {
 
 void TMDLEditor::MoveSelectedSkinVertices(int dx, int dy) {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Move Skin Vertices");
   ForEachSelectedVertex([&](int v) {
     MoveSkinVertex(Model->Vertices->Item(v), dx, dy, Model->Header->SkinWidth, Model->Header->SkinHeight);
   });
@@ -446,6 +478,7 @@ void TMDLEditor::MoveSelectedSkinVertices(int dx, int dy) {
 
 int TMDLEditor::AddSkin() {
   if (!IsValid()) return CurrentSkin;
+  TUndoStep step(*this, "Add Skin");
   Model->Skins->InsertSkin(CurrentSkin);
   Broadcast(&TMDLObserver::OnSkinCountChange);
   return CurrentSkin;
@@ -453,6 +486,7 @@ int TMDLEditor::AddSkin() {
 
 void TMDLEditor::ImportSkin(const std::string& fileName) {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Import Skin");
   const int k = AddSkin();
   try {
     Model->Skins->Skin(k).ImportPicture(fileName);
@@ -471,6 +505,7 @@ void TMDLEditor::ImportSkin(const std::string& fileName) {
 
 void TMDLEditor::PasteSkin() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Paste Skin");
   const int k = AddSkin();
   TWinGBitmap picture;
   if (!Clipboard().GetBitmap(picture) || picture.GetWidth() <= 0 || picture.GetHeight() <= 0) return;
@@ -493,6 +528,7 @@ void TMDLEditor::CopySkin() {
 
 void TMDLEditor::CutSkin() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Cut Skin");
   CopySkin();
   DeleteSkin();
 }
@@ -502,6 +538,7 @@ void TMDLEditor::DeleteSkin() {
   TMDLBitmapList& skins = *Model->Skins;
   if (!Confirm(Format("Delete skin '%s'", skins.SkinName(CurrentSkin).c_str()))) return;
   if (skins.Count() <= 1) return;
+  TUndoStep step(*this, "Delete Skin");
   if (CurrentSkin >= 1) {
     SetCurrentSkin(CurrentSkin - 1);
     skins.DeleteSkin(CurrentSkin + 1);
@@ -516,6 +553,7 @@ void TMDLEditor::MoveSkin(int from, int to) {
   if (!IsValid()) return;
   const int n = Model->Skins->Count();
   if (from < 0 || from >= n || to < 0 || to > n) return;
+  TUndoStep step(*this, "Move Skin");
   Model->Skins->MoveSkin(from, to);
 }
 
@@ -538,6 +576,7 @@ void TMDLEditor::SetSkinSize(int w, int h) {
   w = std::min(w, kMaxSkinWidth);
   h = std::min(h, kMaxSkinHeight);
   if (w < 1 || h < 1) return;
+  TUndoStep step(*this, "Set Skin Size");
   Model->Skins->Resize(w, h);
   // The header gives the size every skin is written with: the skins' own,
   // whose width is rounded up to a multiple of 4.
@@ -548,6 +587,7 @@ void TMDLEditor::SetSkinSize(int w, int h) {
 
 void TMDLEditor::RearrangeObjectSkins() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Rearrange Object Skins");
   Model->Skins->RearrangeObjectSkins();
   SetModified(true);
 }
@@ -556,6 +596,7 @@ void TMDLEditor::RearrangeObjectSkins() {
 
 void TMDLEditor::RecalculateSkinVertices() {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Recalculate Skin Vertices");
   TMDLFrameList& frames = *Model->Frames;
   for (int k = 0; k < frames.Count(); ++k)
     if (frames.Frame(k).Name() == "base") {
@@ -572,6 +613,7 @@ void TMDLEditor::RecalculateSkinVertices() {
 
 TMDLFrame* TMDLEditor::ReconstructBaseFrame() {
   if (!IsValid()) return nullptr;
+  TUndoStep step(*this, "Reconstruct Base Frame");
   TMDLFrameList& frames = *Model->Frames;
   frames.InsertFrameCopy(0, 0);
   TMDLFrame& base = frames.Frame(0);

@@ -72,7 +72,15 @@ TMDLEditor* TMDLEditor::AccessInstance(TInstanceRequest request) {
   throw Exception(Format("Illegal request %d in AccessInstance", static_cast<int>(request)));
 }
 
-TMDLEditor::TMDLEditor() : Model(std::make_unique<TMDL>()) {}
+TMDLEditor::TMDLEditor() : Model(std::make_unique<TMDL>()) {
+  // The menus follow the history even during long operations.
+  History.OnChange = [this] {
+    for (size_t i = 0; i < Observers.size(); ++i) {
+      TMDLObserver* o = Observers[i];
+      if (o->Enabled() && o->OnHistoryChange) o->OnHistoryChange(o);
+    }
+  };
+}
 
 TMDLEditor::~TMDLEditor() {
   if (SharedEditor == this) AccessInstance(TInstanceRequest::Forget);
@@ -442,6 +450,7 @@ void TMDLEditor::Reset() {
 }
 
 void TMDLEditor::LoadFromFile(const std::string& name) {
+  History.Clear();
   SetReady(false);
   std::exception_ptr failure;
   {
@@ -470,6 +479,7 @@ void TMDLEditor::SaveToFile(const std::string& name, bool withExtensions) {
   SetReady(false);
   try {
     Model->SaveToFile(name, withExtensions);
+    History.MarkSaved();
     SetModified(false);
   } catch (...) {
     SetReady(true);
@@ -479,6 +489,7 @@ void TMDLEditor::SaveToFile(const std::string& name, bool withExtensions) {
 }
 
 void TMDLEditor::Clear() {
+  History.Clear();
   SetReady(false);
   Reset();
   SetModified(false);
@@ -493,6 +504,8 @@ void TMDLEditor::NewFromBaseFrame(const std::string& name) {
   TMDLFrameList& frames = *Model->Frames;
   const bool empty = Model->Vertices->Count() == 0 && Model->Triangles->Count() == 0 && frames.Count() == 1 &&
                      frames.Frame(0).Name() == "base" && Model->Skins->Count() > 0;
+  // A new model: the steps of the old one go.
+  History.Clear(false);
   if (!empty) {
     SetReady(false);
     try {
@@ -512,6 +525,7 @@ void TMDLEditor::NewFromBaseFrame(const std::string& name) {
   // A skin picture that came with the geometry (an OBJ file's material)
   // already shows the layout; only a fresh skin gets the mesh drawn on it.
   if (TTriangleFiler::Instance().SkinPictureFile.empty()) Model->Skins->PaintTriangles(0);
+  History.Clear(false);
   SetModified(true);
   Broadcast(&TMDLObserver::OnMDLChange);
   SetCurrentSkin(CurrentSkin);
@@ -523,6 +537,7 @@ void TMDLEditor::NewFromBaseFrame(const std::string& name) {
 
 void TMDLEditor::MergeModel(const std::string& name) {
   if (!IsValid()) return;
+  TUndoStep step(*this, "Merge");
   {
     TEditorBlock block(*this);
     Model->Merge(name);
@@ -532,3 +547,73 @@ void TMDLEditor::MergeModel(const std::string& name) {
 }
 
 bool TMDLEditor::Confirm(const std::string& text) { return Prompts().Confirm(text, "Confirm"); }
+
+// ---- undo and redo ---------------------------------------------------------------------
+
+TEditorPlace TMDLEditor::CurrentPlace() const {
+  TEditorPlace p;
+  p.Scene = CurrentScene;
+  p.Frame = CurrentFrame;
+  p.Skin = CurrentSkin;
+  p.Object = CurrentObject;
+  p.Triangle = CurrentTriangle;
+  p.Vertex = CurrentVertex;
+  const int nt = Model->Triangles->Count(), nv = Model->Vertices->Count();
+  for (int t = SelectedTriangles.NextSet(0); t >= 0 && t < nt; t = SelectedTriangles.NextSet(t + 1))
+    p.SelectedTriangles.push_back(t);
+  for (int v = SelectedVertices.NextSet(0); v >= 0 && v < nv; v = SelectedVertices.NextSet(v + 1))
+    p.SelectedVertices.push_back(v);
+  return p;
+}
+
+void TMDLEditor::Undo() { RestoreStep(true); }
+
+void TMDLEditor::Redo() { RestoreStep(false); }
+
+void TMDLEditor::RestoreStep(bool undo) {
+  if (undo ? !History.CanUndo() : !History.CanRedo()) return;
+  if (Blocked) throw EMDLError("Editor is blocked, cannot execute operation");
+  const int oldObjects = Model->Objects->Count();
+  // The player colours the skins are shown with are the windows' choice,
+  // not part of the model: they stay as they are.
+  const bool colours = Model->Skins->Count() > 0;
+  const uint8_t shirt = colours ? Model->Skins->Skin(0).TopColor : 0;
+  const uint8_t pants = colours ? Model->Skins->Skin(0).BottomColor : 0;
+  // As for a load: the windows let go of the model first.
+  SetReady(false);
+  {
+    TEditorBlock block(*this);
+    const TEditorPlace place = undo ? History.Undo() : History.Redo();
+    TMDLBitmapList& skins = *Model->Skins;
+    if (colours)
+      for (int k = 0; k < skins.Count(); ++k) {
+        TMDLBitmap& skin = skins.Skin(k);
+        if (skin.TopColor != shirt) skin.SetTopColor(shirt);
+        if (skin.BottomColor != pants) skin.SetBottomColor(pants);
+      }
+    SetReady(true);
+    SetCurrentScene(place.Scene);
+    SetCurrentFrame(place.Frame);
+    SetCurrentSkin(place.Skin);
+    SetCurrentObject(place.Object);
+    SelectedTriangles.Clear();
+    SelectedVertices.Clear();
+    const int nt = Model->Triangles->Count(), nv = Model->Vertices->Count();
+    for (int32_t t : place.SelectedTriangles)
+      if (t < nt) SelectedTriangles.Set(t, true);
+    for (int32_t v : place.SelectedVertices)
+      if (v < nv) SelectedVertices.Set(v, true);
+    CurrentTriangle = place.Triangle < nt ? place.Triangle : -1;
+    CurrentVertex = place.Vertex < nv ? place.Vertex : -1;
+    // Hidden objects stay hidden while the objects are the same ones; the
+    // triangles follow the objects as they now are.
+    if (Model->Objects->Count() != oldObjects) HiddenObjects.Clear();
+    HiddenTriangles.Clear();
+    RecomputeHiddenTriangles(0);
+    SetGamma(Gamma);
+  }
+  Broadcast(&TMDLObserver::OnMDLChange);
+  SetModified(!History.AtSaved());
+  Broadcast(&TMDLObserver::OnObjectVisibilityChange);
+  Broadcast(&TMDLObserver::OnSelectionChange);
+}

@@ -17,6 +17,7 @@
 
 #include "core/Vectors.h"
 #include "editor/BitSet.h"
+#include "editor/UndoHistory.h"
 #include "mdl/Mdl.h"
 
 // What a batch of frame imports brought in: the frames read, and how many
@@ -81,6 +82,9 @@ public:
   TNotifyEvent OnSelectionChange;
   TNotifyEvent OnShirtColorChange;
   TNotifyEvent OnSkinCountChange;
+  // What undo and redo would do has changed (a step was recorded, undone or
+  // redone, or the history emptied). Delivered even while Blocked.
+  TNotifyEvent OnHistoryChange;
 
   // Forwarding to the editor (made on first use), so forms never hold it.
   bool EditorExists() const;
@@ -156,6 +160,8 @@ public:
   TBitSet SelectedTriangles{kMaxTriangles};
   bool Ready = false;
   TBitSet SelectedVertices{kMaxVertices};
+  // Every change to the model records a step here first.
+  TUndoHistory History{*this};
 
   // Ready, with at least one frame and one skin. Almost every operation does
   // nothing on an editor that is not valid.
@@ -231,6 +237,18 @@ public:
   TSkinVertex SkinVertex(int32_t v) const;
   uint16_t VertexObject(int32_t v) const;
   std::string ModelFileName() const;
+
+  // ---- undo and redo -----------------------------------------------------------
+  // Where the editor is now, as a step keeps it.
+  TEditorPlace CurrentPlace() const;
+  bool CanUndo() const { return History.CanUndo(); }
+  bool CanRedo() const { return History.CanRedo(); }
+  // Put the model back by one step (forward by one step), with the scene,
+  // frame, skin, object and selection of that time. The windows are told as
+  // after a load; the model is modified unless it is back as last saved.
+  // Raise EMDLError while Blocked, as GotoSceneFrame does.
+  void Undo();
+  void Redo();
 
   // ---- model lifecycle -------------------------------------------------------
   // Back to the empty model, without events of its own.
@@ -328,6 +346,7 @@ public:
   void RecomputeHiddenTriangles(int oldTriangleCount);
 
 private:
+  void RestoreStep(bool undo);
   void ApplyObjectTreeVisibility(int32_t o, bool visible);
   void ForEachSelectedVertex(const std::function<void(int)>& f) const;
   std::vector<bool> SelectedVertexMarks() const;

@@ -138,6 +138,7 @@ void TMDLEditor::ImportFrame(const std::string& fileName) { ImportFrames({fileNa
 TFrameImportCount TMDLEditor::ImportFrames(const std::vector<std::string>& fileNames) {
   TFrameImportCount result;
   if (!IsValid()) return result;
+  TUndoStep step(*this, fileNames.size() == 1 ? "Import Frame" : "Import Frames");
   TMDLFrameList& frames = *Model->Frames;
   const int oldFrame = CurrentFrame;
   Blocked = true;
@@ -233,6 +234,7 @@ TFrameImportCount TMDLEditor::LoadScenes(const std::string& listFile) {
   int64_t added = 0;
   bool building = false;
 
+  TUndoStep step(*this, "Import Scenes");
   Blocked = true;
   try {
     const int32_t count = list.ReadInteger(kScenesSection, kCountKey, 0);
@@ -309,6 +311,7 @@ void TMDLEditor::SetSceneDurations(const std::vector<std::string>& lines) {
     if (!std::isfinite(time))
       throw EMDLError(Format("The durations up to line %d add up to more time than a frame can hold", i + 1));
   }
+  TUndoStep step(*this, "Edit Durations");
   TMDLFrameList& frames = *Model->Frames;
   for (int i = 0; i < SceneFrameCount; ++i)
     frames.SetSceneFrameDuration(CurrentScene, i, durations[static_cast<size_t>(i)]);

@@ -14,6 +14,7 @@ void TMDLEditor::TransformObject(const float diff[9]) {
   if (!IsValid()) return;
   TMDLObject* object = CurrentObjectObject();
   if (!object) return;
+  TUndoStep step(*this, "Transform Object");
   TMDLFrameList& frames = *Model->Frames;
   // The frames of the scope, in ascending order.
   const int current = AbsoluteFrame();
