@@ -16,9 +16,11 @@
 
 namespace {
 
-// Bytes read at a time; the buffer holds the longest statement and one
-// block more.
+// Bytes read at a time. The buffer starts at the size of a small file (or
+// one block) and grows while a statement fills more than half of it, up to
+// the longest statement and one block more.
 constexpr size_t kReadBlock = 256 * 1024;
+constexpr size_t kSmallestBuffer = 4096;
 // Text written is handed to the stream in pieces of about this size.
 constexpr size_t kWriteFlush = 1 << 16;
 // What a message quotes of a bad token.
@@ -105,8 +107,9 @@ public:
     Store_.SkinPictureFile.clear();
     const int64_t size = Stream_.Size() - Stream_.Position();
     TProgressor& progress = Progressor();
-    std::vector<char> buffer(static_cast<size_t>(kObjMaxLineLength) + kReadBlock);
-    char* const base = buffer.data();
+    constexpr size_t kLargestBuffer = static_cast<size_t>(kObjMaxLineLength) + kReadBlock;
+    std::vector<char> buffer(static_cast<size_t>(std::clamp<int64_t>(size + 1, kSmallestBuffer, kReadBlock)));
+    char* base = buffer.data();
     size_t pos = 0, scan = 0, end = 0;
     int64_t consumed = 0;
     bool eof = false;
@@ -147,6 +150,10 @@ public:
       end -= pos;
       pos = 0;
       scan = end;
+      if (end > buffer.size() / 2 && buffer.size() < kLargestBuffer) {
+        buffer.resize(std::min(2 * buffer.size(), kLargestBuffer));
+        base = buffer.data();
+      }
       const int64_t got = Stream_.Read(base + end, static_cast<int64_t>(buffer.size() - end));
       if (got <= 0) {
         eof = true;
