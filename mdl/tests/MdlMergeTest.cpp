@@ -534,37 +534,6 @@ TEST_F(MdlMergeTest, SkinCoordinatesStopAtTheVertexLimit) {
   EXPECT_NE(prompts.Notices[0].find("Limit of 40000 vertices"), std::string::npos);
 }
 
-TEST_F(MdlMergeTest, ObjFrameCarriesTheSkinToANewModel) {
-  // The two boxes go out as OBJ with their skin and come back as a new
-  // model that reads the skin where they did.
-  TMDL m;
-  MakeTwoBoxes(m, 2);
-  m.Frames->Frame(1).ExportFrame(File("boxes.obj"));
-  EXPECT_TRUE(fs::exists(Dir / "boxes.mtl"));
-  ASSERT_TRUE(fs::exists(Dir / "boxes.png"));
-  std::vector<TSkinnedTriangle> expected;
-  for (const TTriangle& t : m.Triangles->Items()) {
-    TSkinnedTriangle e;
-    for (int c = 0; c < 3; ++c) {
-      const TSkinVertex v = m.Vertices->Get(t.Vertex[c]);
-      const TFrameVertex p = m.Frames->Frame(1).Get(t.Vertex[c]);
-      e[size_t(c)] = TSkinnedCorner{p.X, p.Y, p.Z, v.S + (t.FacesFront == 0 && v.Flags != 0 ? 4 : 0), v.T};
-    }
-    expected.push_back(e);
-  }
-  TMDL n;
-  n.Clear();
-  n.Skins->InsertSkin(0);
-  n.Frames->CreateBaseFrame();
-  n.Frames->Frame(0).ImportFrame(File("boxes.obj"));
-  ASSERT_EQ(n.Header->SkinWidth, 8);
-  ASSERT_EQ(n.Header->SkinHeight, 4);
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(n.Skins->Skin(0).Row(y)[x], y * 8 + x);
-  ExpectSkinAsGiven(n, expected);
-  EXPECT_EQ(n.Objects->Count(), 3);
-}
-
 // ---- skin layout ----------------------------------------------------------------------------
 
 TEST_F(MdlMergeTest, MapSkinWithoutASkinChoosesTheSize) {
