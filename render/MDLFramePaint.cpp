@@ -45,7 +45,10 @@ TMDLFramePaintBox::~TMDLFramePaintBox() {
   Timer_.reset();
   // The program-wide editor may have been freed before this window; an
   // editor of our own must outlive us.
-  if (!SharedEditor_ || TMDLEditor::Peek() == Editor_) Editor_->RemoveObserver(&Observer_);
+  const bool editorAlive = !SharedEditor_ || TMDLEditor::Peek() == Editor_;
+  if (DragStep_ && !editorAlive) DragStep_->Dismiss();
+  DragStep_.reset();
+  if (editorAlive) Editor_->RemoveObserver(&Observer_);
 }
 
 void TMDLFramePaintBox::Loaded() {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -273,11 +274,18 @@ private:
   void ChangeCurrentPivot(const float move[3], const float scale[3], const float turn[3]);
   // The skin's pixel at (s, t), the nearest edge pixel outside it.
   static uint8_t SkinPixelAt(const TMDLBitmap& skin, int s, int t);
+  // The undo step of a drag or stroke: opened before its first change,
+  // closed when the button is released. `skin` >= 0: a stroke on that skin.
+  void BeginDragStep(const char* name, int skin = -1);
+  void EndDragStep() { DragStep_.reset(); }
+  // The name of the step a drag of the current tool makes.
+  const char* DragStepName() const;
 
   TMDLEditor* Editor_ = nullptr;
   // Whether Editor_ is the program-wide editor (which may go first).
   bool SharedEditor_ = false;
   TMDLObserver Observer_;
+  std::optional<TUndoStep> DragStep_;
   TFrameRaster Raster_;
   std::vector<TVertexRecord> Records_;
   std::vector<TViewLabel> Labels_;

@@ -415,6 +415,19 @@ void TMDLFramePaintBox::ChangeCurrentPivot(const float move[3], const float scal
 
 // ---- the mouse -----------------------------------------------------------------------------------
 
+void TMDLFramePaintBox::BeginDragStep(const char* name, int skin) {
+  if (!DragStep_) DragStep_.emplace(*Editor_, name, skin);
+}
+
+const char* TMDLFramePaintBox::DragStepName() const {
+  switch (ToolMode_) {
+    case tmMovePivot: return "Move Object";
+    case tmRotatePivot: return "Rotate Object";
+    case tmScalePivot: return "Scale Object";
+    default: return "Move Vertices";
+  }
+}
+
 uint8_t TMDLFramePaintBox::SkinPixelAt(const TMDLBitmap& skin, int s, int t) {
   if (skin.Width <= 0 || skin.Height <= 0 || skin.Image.GetWidth() <= 0 || skin.Image.GetHeight() <= 0) return 0;
   // Coordinates outside the skin read its nearest edge pixel, as the
@@ -514,6 +527,8 @@ void TMDLFramePaintBox::HitSurface(TShiftState shift, int x, int y, bool& captur
       if (right) {
         ed.SetCurrentColor(SkinPixelAt(*skin, s, t));
       } else {
+        // One stroke, button down to button up, is one step.
+        BeginDragStep("Pen", ed.CurrentSkin);
         skin->PenSize = ed.PenSize;
         skin->PenColor = ed.CurrentColor;
         skin->PenReach = 20;
@@ -527,6 +542,7 @@ void TMDLFramePaintBox::HitSurface(TShiftState shift, int x, int y, bool& captur
       TMDLBitmap* skin = ed.CurrentSkinObject();
       if (!skin || PickTriangle(x, y, s, t) < 0) break;
       if (alt && left) {
+        TUndoStep step(ed, "Replace Color", ed.CurrentSkin);
         skin->ReplaceColor(SkinPixelAt(*skin, s, t), ed.CurrentColor);
         Dragged = true;
         Invalidate();
@@ -541,6 +557,7 @@ void TMDLFramePaintBox::HitSurface(TShiftState shift, int x, int y, bool& captur
       if (right) {
         ed.SetCurrentColor(SkinPixelAt(*skin, s, t));
       } else {
+        TUndoStep step(ed, "Flood Fill", ed.CurrentSkin);
         skin->FloodFill(s, t, ed.CurrentColor);
         Dragged = true;
         Invalidate();
@@ -561,21 +578,25 @@ void TMDLFramePaintBox::HitMove(TShiftState shift, int x1, int y1, int x2, int y
   const bool left = shift.Contains(ssLeft);
   const bool withShift = shift.Contains(ssShift);
   if (ToolMode_ == tmVertex && left && !withShift && ed.CurrentVertex >= 0 && IsEmptyRect(RubberBand)) {
+    BeginDragStep(DragStepName());
     Dragged = true;
     MoveSelectedVertices(x1, y1, x2, y2);
   } else if (ToolMode_ == tmVertex && left && withShift) {
     RubberBand = {RubberBand.Left, RubberBand.Top, x2, y2};
     Invalidate();
   } else if (ToolMode_ == tmTriangle && left && ed.CurrentTriangle >= 0) {
+    BeginDragStep(DragStepName());
     Dragged = true;
     MoveSelectedVertices(x1, y1, x2, y2);
   } else if (IsObjectTool(ToolMode_) && left && ed.CurrentObject != 0) {
+    BeginDragStep(DragStepName());
     Dragged = true;
     DragPivot(x1, y1, x2, y2);
   } else if (ToolMode_ == tmPen && left) {
     int s = 0, t = 0;
     TMDLBitmap* skin = ed.CurrentSkinObject();
     if (skin && PickTriangle(x2, y2, s, t) >= 0) {
+      BeginDragStep("Pen", ed.CurrentSkin);
       skin->LineTo(s, t);
       Dragged = true;
       Invalidate();
@@ -609,6 +630,7 @@ void TMDLFramePaintBox::HitRelease(TShiftState shift, int x, int y) {
       ed.SetModified(true);
     }
   }
+  EndDragStep();
   // The band has done its work; it is not drawn after the release.
   RubberBand = {};
   Invalidate();

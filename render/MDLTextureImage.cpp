@@ -34,7 +34,10 @@ TMDLTextureImage::TMDLTextureImage(TMDLEditor* editor, TSurfaceHost* host)
 
 TMDLTextureImage::~TMDLTextureImage() {
   // The program-wide editor may have gone before this window.
-  if (!SharedEditor_ || TMDLEditor::Peek() == Editor_) Editor_->RemoveObserver(&Observer_);
+  const bool editorAlive = !SharedEditor_ || TMDLEditor::Peek() == Editor_;
+  if (Step_ && !editorAlive) Step_->Dismiss();
+  Step_.reset();
+  if (editorAlive) Editor_->RemoveObserver(&Observer_);
 }
 
 void TMDLTextureImage::Loaded() {
@@ -276,6 +279,8 @@ void TMDLTextureImage::HitSurface(TShiftState shift, int x, int y, bool& capture
         if (s >= 0 && t >= 0 && s < skin.Width && t < skin.Height) Editor_->SetCurrentColor(skin.Pixel(s, t));
         break;
       }
+      // One stroke, button down to button up, is one step.
+      if (!Step_) Step_.emplace(*Editor_, "Pen", Editor_->CurrentSkin);
       skin.PenColor = Editor_->CurrentColor;
       skin.PenReach = kPenReach;
       skin.MoveTo(s, t);
@@ -292,6 +297,7 @@ void TMDLTextureImage::HitSurface(TShiftState shift, int x, int y, bool& capture
       const uint8_t under = skin.Pixel(s, t);
       if (shift.Contains(ssAlt) && shift.Contains(ssLeft)) {
         if (under != Editor_->CurrentColor) {
+          TUndoStep step(*Editor_, "Replace Color", Editor_->CurrentSkin);
           skin.ReplaceColor(under, Editor_->CurrentColor);
           Editor_->SetModified(true);
         }
@@ -310,6 +316,7 @@ void TMDLTextureImage::HitSurface(TShiftState shift, int x, int y, bool& capture
         break;
       }
       if (skin.Pixel(s, t) == Editor_->CurrentColor) break;
+      TUndoStep step(*Editor_, "Flood Fill", Editor_->CurrentSkin);
       skin.FloodFill(s, t, Editor_->CurrentColor);
       StrokeDirty_ = true;
       handled = true;
@@ -336,6 +343,8 @@ void TMDLTextureImage::DragTo(TShiftState shift, int x, int y) {
       const TSkinVertex sv = Editor_->Model->Vertices->Get(HitVertex_);
       const int dx = s - sv.S, dy = t - sv.T;
       if (dx == 0 && dy == 0) return;
+      // The whole drag is one step.
+      if (!Step_) Step_.emplace(*Editor_, "Move Skin Vertices");
       if (shift.Contains(ssCtrl))
         Editor_->MoveSkinVertices(dx, dy);
       else
@@ -374,6 +383,7 @@ void TMDLTextureImage::HitRelease(TShiftState shift, int x, int y) {
     StrokeDirty_ = false;
     Editor_->SetModified(true);
   }
+  Step_.reset();
   SetTimer(false);
   if (Mode_ == kVertex && HitVertex_ < 0 && CanEdit()) {
     RubberBand_ = {Start_.X, Start_.Y, x, y};

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "editor/MDLEdit.h"
@@ -96,6 +97,8 @@ private:
   TMDLEditor* Editor_ = nullptr;
   bool SharedEditor_ = false;
   TMDLObserver Observer_;
+  // The undo step of the stroke or drag under way, until the release.
+  std::optional<TUndoStep> Step_;
 
   bool BackSide_ = false;
   uint8_t Mode_ = 0;

@@ -492,6 +492,48 @@ TEST(FramePickPivot, RootPivotCannotBeDraggedButAnObjectMovesWithItsPivot) {
   EXPECT_TRUE(v.Editor.Modified);
 }
 
+TEST(FramePickPivot, EveryDragIsOneUndoStepAndAPanNone) {
+  struct TCase {
+    const char* Step;  // null: no step
+    uint8_t Tool;
+    bool OnObject;
+  };
+  const TCase cases[] = {{"Move Object", tmMovePivot, true},  {"Rotate Object", tmRotatePivot, true},
+                         {"Scale Object", tmScalePivot, true}, {"Move Vertices", tmTriangle, true},
+                         {nullptr, tmMovePivot, false}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Step ? c.Step : "a pan");
+    TView v;
+    TMDL& m = *v.Editor.Model;
+    StartModel(m, 2);
+    AddFrontTriangle(m, 0, 3, -10, 0);
+    AddFrontTriangle(m, 0, 3, 10, 0);
+    m.Objects->Reconstruct();
+    v.Open();
+    FrontView(v);
+    v.Box->SetToolMode(c.Tool);
+    const auto positions = [&m] {
+      return std::vector<TFrameVertex>(m.Frames->Frame(0).Data(), m.Frames->Frame(0).Data() + 6);
+    };
+    const std::vector<TFrameVertex> before = positions();
+    const TPoint p = c.OnObject ? Centroid(v, 1) : TPoint{20, 180};
+    v.Drag(ssLeft, {p, Offset(p, 4, 2), Offset(p, 10, 5), Offset(p, 16, 9)});
+    if (!c.Step) {
+      EXPECT_FALSE(v.Editor.CanUndo());
+      continue;
+    }
+    ASSERT_EQ(v.Editor.History.UndoCount(), 1);
+    EXPECT_EQ(v.Editor.History.UndoName(), c.Step);
+    const std::vector<TFrameVertex> after = positions();
+    ASSERT_NE(after, before);
+    v.Editor.Undo();
+    EXPECT_EQ(positions(), before);
+    EXPECT_FALSE(v.Editor.Modified);
+    v.Editor.Redo();
+    EXPECT_EQ(positions(), after);
+  }
+}
+
 TEST(FramePickPivot, AxisHandlesTurnAboutTheOtherAxesAndScaleFollowsTheDrag) {
   TView v;
   TMDL& m = *v.Editor.Model;

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "raster/ColorTables.h"
 #include "render/tests/FrameFixtures.h"
@@ -225,6 +226,67 @@ TEST(MDLTextureImage, DropperWithAltReplacesAndFillFloods) {
   EXPECT_EQ(f.SkinPixel(200, 199), 50);
   EXPECT_EQ(f.SkinPixel(10, 10), 40);
   EXPECT_EQ(f.ModifyEvents, 2);
+}
+
+TEST(MDLTextureImage, EveryStrokeFillAndDragIsOneUndoStep) {
+  // What a gesture changes: the skin's pixels and the skin vertices.
+  const auto content = [](TTextureFixture& f) {
+    std::vector<int> c;
+    const TMDLBitmap& skin = f.Editor.Model->Skins->Skin(0);
+    for (int t = 0; t < skin.Height; ++t)
+      for (int s = 0; s < skin.Width; ++s) c.push_back(skin.Pixel(s, t));
+    for (int v = 0; v < f.Editor.Model->Vertices->Count(); ++v) {
+      c.push_back(f.Vertex(v).S);
+      c.push_back(f.Vertex(v).T);
+    }
+    return c;
+  };
+  struct TGesture {
+    const char* Step;  // null: no step
+    uint8_t Mode;
+    std::function<void(TTextureFixture&)> Do;
+  };
+  const TGesture gestures[] = {
+      {"Pen", 3,
+       [](TTextureFixture& f) {
+         f.Image->MouseDown(mbLeft, ssLeft, 20, 50);
+         for (int x = 30; x <= 120; x += 10) f.Image->MouseMove(ssLeft, x, 50 + x / 10);
+         f.Image->MouseUp(mbLeft, ssLeft, 120, 62);
+       }},
+      {"Flood Fill", 5, [](TTextureFixture& f) { f.Click(ssLeft, 10, 10); }},
+      {"Replace Color", 4, [](TTextureFixture& f) { f.Click(ssLeft | ssAlt, 150, 150); }},
+      {"Move Skin Vertices", 1,
+       [](TTextureFixture& f) {
+         f.Image->MouseDown(mbLeft, ssLeft, 100, 150);
+         f.Image->MouseMove(ssLeft, 104, 151);
+         f.Image->MouseMove(ssLeft, 110, 155);
+         f.Image->MouseUp(mbLeft, ssLeft, 110, 155);
+       }},
+      {nullptr, 3, [](TTextureFixture& f) { f.Click(ssRight, 40, 30); }},
+      {nullptr, 1, [](TTextureFixture& f) { f.Click(ssLeft, 100, 150); }},
+  };
+  for (const TGesture& g : gestures) {
+    SCOPED_TRACE(g.Step ? g.Step : "no step");
+    TTextureFixture f;
+    f.Image->SetMode(g.Mode);
+    f.Editor.SetCurrentColor(77);
+    f.Editor.PenSize = 2;
+    const std::vector<int> before = content(f);
+    g.Do(f);
+    if (!g.Step) {
+      EXPECT_FALSE(f.Editor.CanUndo());
+      EXPECT_EQ(content(f), before);
+      continue;
+    }
+    ASSERT_EQ(f.Editor.History.UndoCount(), 1);
+    EXPECT_EQ(f.Editor.History.UndoName(), g.Step);
+    const std::vector<int> after = content(f);
+    ASSERT_NE(after, before);
+    f.Editor.Undo();
+    EXPECT_EQ(content(f), before);
+    f.Editor.Redo();
+    EXPECT_EQ(content(f), after);
+  }
 }
 
 TEST(MDLTextureImage, PicturesTheMeshMarkersAndNothingWithoutAModel) {
