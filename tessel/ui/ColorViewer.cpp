@@ -184,6 +184,7 @@ void TColorViewer::Substitute() {
   Command([this](TMDLEditor& e) {
     TMDLBitmap* skin = e.CurrentSkinObject();
     if (!skin) return;
+    TUndoStep step(e, "Substitute Color", e.CurrentSkin);
     skin->ReplaceColor(e.CurrentColor, static_cast<uint8_t>(Subst_.ColorIndex()));
     e.SetModified(true);
   });
@@ -202,6 +203,7 @@ void TColorViewer::Remap() {
     // Nothing excluded, nothing to move: the palette map would otherwise
     // still trade colours for equal-looking ones.
     if (excluded.none()) return;
+    TUndoStep step(e, "Re-map Colors", e.CurrentSkin);
     skin->RestrictColors(excluded);
     e.SetModified(true);
     e.SetShirtColor(e.ShirtColor());

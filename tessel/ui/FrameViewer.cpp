@@ -26,6 +26,7 @@
 #include "tessel/ui/FrameViewOptions.h"
 #include "tessel/ui/PerformanceForm.h"
 #include "tessel/ui/TextureDestinationDialog.h"
+#include "tessel/ui/UndoActions.h"
 #include "widgets/Icons.h"
 #include "widgets/Splitter.h"
 #include "widgets/SurfaceWidget.h"
@@ -306,6 +307,19 @@ void TFrameViewer::CreateToolBar() {
                          "Toggle between 3 panel and single panel frame editor", true,
                          [this](bool on) { SetThreePanels(on); });
   ToolBar_->addSeparator();
+  // Whatever the tool, and also when the model was left without frames.
+  auto undoRedo = [this](bool undo) {
+    try {
+      TMDLEditor& e = TMDLEditor::Instance();
+      undo ? e.Undo() : e.Redo();
+    } catch (const std::exception& ex) {
+      ShowError(this, QString::fromUtf8(ex.what()));
+    }
+  };
+  UndoAct_ = make("UndoBtn", "undo", "Undo", "Undo", false, [undoRedo](bool) { undoRedo(true); });
+  RedoAct_ = make("RedoBtn", "redo", "Redo", "Redo", false, [undoRedo](bool) { undoRedo(false); });
+  ShowUndoState(TMDLEditor::Instance(), UndoAct_, RedoAct_);
+  ToolBar_->addSeparator();
   auto* modes = new QActionGroup(this);
   WiresAct_ = make("ThreeDWires", "render-wire", "Wireframe", "Wireframe Rendering", true,
                    [this](bool) { SetPaintMode(vmWireFrame); });
@@ -423,6 +437,7 @@ void TFrameViewer::BindObserver() {
   Observer_.OnCurrentSkinChange = update;
   Observer_.OnFrameCountChange = update;
   Observer_.OnSceneCountChange = update;
+  Observer_.OnHistoryChange = [this](TMDLObserver*) { ShowUndoState(TMDLEditor::Instance(), UndoAct_, RedoAct_); };
   Observer_.OnMDLChange = [this, update](TMDLObserver* sender) {
     update(sender);
     // A load announces itself before it starts too: the preset waits for
@@ -642,6 +657,7 @@ void TFrameViewer::StoreRecording(TRenderedSkinChoice choice) {
   if (choice == rsDiscard || !e.IsValid() || v.RecordBitmap.GetWidth() <= 0 || v.RecordBitmap.GetHeight() <= 0)
     return;
   try {
+    TUndoStep step(e, "Store Rendered Skin");
     if (choice == rsInsertNew) {
       const int k = e.AddSkin();
       e.SetCurrentSkin(k);
@@ -755,6 +771,7 @@ void TFrameViewer::ApplyOptions(const TFrameViewerOptions& page) {
   TMDLEditor& e = TMDLEditor::Instance();
   float& eye = e.Model->Header->EyePosition[2];
   if (eye != static_cast<float>(page.GroundZ())) {
+    TUndoStep step(e, "Set Ground Height");
     eye = static_cast<float>(page.GroundZ());
     e.SetModified(true);
   }

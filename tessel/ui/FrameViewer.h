@@ -171,6 +171,8 @@ private:
   QAction* SkinRecAct_ = nullptr;
   QAction* BacksidesAct_ = nullptr;
   QAction* AutoFocusAct_ = nullptr;
+  QAction* UndoAct_ = nullptr;
+  QAction* RedoAct_ = nullptr;
   QPointer<TPerformanceForm> Performance_;
   bool ThreePanels_ = false;
   bool AutoFocus_ = false;

@@ -215,6 +215,7 @@ void TJointViewer::CellClicked(int row, int column) {
 }
 
 void TJointViewer::SetSelectedKeys(bool key) {
+  TUndoStep step(TMDLEditor::Instance(), key ? "Make Keys" : "Make Tweens");
   for (const QTableWidgetSelectionRange& range : Grid_->selectedRanges())
     for (int r = std::max(1, range.topRow()); r <= range.bottomRow(); ++r)
       for (int c = std::max(1, range.leftColumn()); c <= range.rightColumn(); ++c)
@@ -266,6 +267,7 @@ void TJointViewer::CalculateTweens() {
 }
 
 void TJointViewer::CalculateAndStore() {
+  TUndoStep step(TMDLEditor::Instance(), "Edit Joint Tracks");
   CalculateTweens();
   bool changed = false;
   for (int r = 1; r <= JointCount(); ++r)

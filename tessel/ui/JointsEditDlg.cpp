@@ -48,6 +48,7 @@ TJointsEditDlg::TJointsEditDlg(int object, QWidget* parent) : QDialog(parent), O
   layout->addLayout(grid);
   layout->addWidget(buttons);
   Fill();
+  Step_.emplace(TMDLEditor::Instance(), "Edit Joints");
 }
 
 void TJointsEditDlg::Fill() {
@@ -68,5 +69,6 @@ void TJointsEditDlg::done(int result) {
     e.Broadcast(&TMDLObserver::OnJointsChange);
     e.SetModified(true);
   }
+  Step_.reset();
   QDialog::done(result);
 }

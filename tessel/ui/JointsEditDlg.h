@@ -4,7 +4,9 @@
 // windows and marks the model modified.
 
 #include <QDialog>
+#include <optional>
 
+#include "editor/UndoHistory.h"
 #include "mdl/Pivot.h"
 
 class QCheckBox;
@@ -29,4 +31,6 @@ private:
   QCheckBox* Chk_[TPivot::kChannels] = {};
   QLineEdit* Edt_[TPivot::kChannels] = {};
   bool Filling_ = false;
+  // Everything changed while the dialog is open is one step.
+  std::optional<TUndoStep> Step_;
 };

@@ -198,6 +198,15 @@ void TModelPropEditDlg::Fill() {
 }
 
 void TModelPropEditDlg::accept() {
+  // Everything OK changes is one step.
+  {
+    TUndoStep step(Editor_, "Edit Model Properties");
+    Apply();
+  }
+  QDialog::accept();
+}
+
+void TModelPropEditDlg::Apply() {
   // Resizing runs even for an unchanged size: the editor then settles the
   // skins on their own (rounded) size.
   Editor_.SetSkinSize(WidthEdit_->Value(), HeightEdit_->Value());
@@ -209,5 +218,4 @@ void TModelPropEditDlg::accept() {
   header.Flags = flags;
   for (size_t i = 0; i < 3; ++i) header.EyePosition[i] = static_cast<float>(EyeEdits_[i]->Value());
   Editor_.SetModified(true);
-  QDialog::accept();
 }

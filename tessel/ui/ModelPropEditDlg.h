@@ -45,6 +45,8 @@ public:
   QLabel* BoundsLabel(int row, bool frame) const { return Bounds_[static_cast<size_t>(row + (frame ? 3 : 0))]; }
 
 private:
+  // Stores the fields in the model.
+  void Apply();
   void Fill();
 
   TMDLEditor& Editor_;

@@ -59,6 +59,7 @@
 #include "tessel/ui/OptionsDialog.h"
 #include "tessel/ui/PaletteBar.h"
 #include "tessel/ui/ProgressForm.h"
+#include "tessel/ui/UndoActions.h"
 #include "widgets/FileDialogs.h"
 #include "widgets/Icons.h"
 #include "widgets/Splitter.h"
@@ -68,6 +69,8 @@ namespace {
 
 constexpr const char* kGeneral = "GENERAL";
 constexpr const char* kMdl = "MDL";
+// The most memory the undo history may be given, in MiB.
+constexpr int kMaxUndoMemoryMB = 1 << 20;
 constexpr int kDefaultNavigationWidth = 141;
 constexpr int kMaxPaletteTabs = 10;
 constexpr const char* kToolBarKey = "Software\\Hollin\\Tessel\\ToolBars";
@@ -249,6 +252,14 @@ void TModelViewer::CreateActions() {
   ExitAct_ = make("E&xit", "exit", "application-exit", "Quit the program", [this] { close(); });
   ExitAct_->setShortcut(QKeySequence::Quit);
 
+  UndoAct_ = make("&Undo", "undo", "edit-undo", QString(), [this] { Undo(); });
+  UndoAct_->setObjectName("UndoAction");
+  UndoAct_->setShortcut(QKeySequence::Undo);
+  RedoAct_ = make("&Redo", "redo", "edit-redo", QString(), [this] { Redo(); });
+  RedoAct_->setObjectName("RedoAction");
+  RedoAct_->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
+  ShowUndoState(TMDLEditor::Instance(), UndoAct_, RedoAct_);
+
   ModelPropsAct_ = make("&Model Property Editor", "modelprops", nullptr, "Edit global model properties",
                         [this] { EditModelProperties(); });
   // The editor windows come with their own parts of the program.
@@ -303,6 +314,11 @@ void TModelViewer::CreateMenus() {
   file->addAction(ExportFramesAct_);
   file->addSeparator();
   file->addAction(ExitAct_);
+
+  QMenu* edit = menuBar()->addMenu("&Edit");
+  edit->setObjectName("EditMenu");
+  edit->addAction(UndoAct_);
+  edit->addAction(RedoAct_);
 
   QMenu* view = menuBar()->addMenu("&View");
   view->setObjectName("ViewMenu");
@@ -514,6 +530,7 @@ void TModelViewer::UpdateModifiedState(bool modified) { SaveButtonAct_->setEnabl
 void TModelViewer::BindObserver() {
   TMDLObserver& o = Observer_;
   o.OnModifyChange = [this](TMDLObserver*, bool modified) { UpdateModifiedState(modified); };
+  o.OnHistoryChange = [this](TMDLObserver*) { ShowUndoState(TMDLEditor::Instance(), UndoAct_, RedoAct_); };
   o.OnApplicationHintChange = [this](TMDLObserver*) { SetStatus(2, FromStd(TMDLEditor::Instance().ApplicationHint)); };
   auto frameChange = [this](TMDLObserver*) {
     TMDLEditor& e = TMDLEditor::Instance();
@@ -742,6 +759,9 @@ void TModelViewer::ReadSettings(TIniFile& ini) {
   TMDLEditor& editor = TMDLEditor::Instance();
   const int gamma = ini.ReadInteger(kMdl, "Gamma", editor.Gamma);
   editor.SetGamma(std::clamp(gamma, -31, 32));
+  // The undo history's memory, in MiB; 0 keeps no steps.
+  const int undoMB = ini.ReadInteger(kMdl, "UndoMemoryMB", static_cast<int>(TUndoHistory::kDefaultBudget >> 20));
+  editor.History.SetBudget(static_cast<size_t>(std::clamp(undoMB, 0, kMaxUndoMemoryMB)) << 20);
   StartupModelFile = ini.ReadString(kGeneral, "ModelFile", "");
   ApplyHints(ini.ReadBool(kGeneral, "ShowHints", true));
 
@@ -775,6 +795,7 @@ void TModelViewer::ReadSettings(TIniFile& ini) {
 
 void TModelViewer::WriteSettings(TIniFile& ini) {
   ini.WriteInteger(kMdl, "Gamma", TMDLEditor::Instance().Gamma);
+  ini.WriteInteger(kMdl, "UndoMemoryMB", static_cast<int>(TMDLEditor::Instance().History.Budget() >> 20));
   ini.WriteString(kGeneral, "ModelFile", StartupModelFile);
   ini.WriteBool(kGeneral, "ShowHints", ShowHints_);
   const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
@@ -902,6 +923,10 @@ void TModelViewer::EditModelProperties() {
   TModelPropEditDlg dlg(this);
   dlg.exec();
 }
+
+void TModelViewer::Undo() { TMDLEditor::Instance().Undo(); }
+
+void TModelViewer::Redo() { TMDLEditor::Instance().Redo(); }
 
 void TModelViewer::EditOptions() {
   TOptionsDialog dlg(this);

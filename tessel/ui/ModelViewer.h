@@ -67,6 +67,10 @@ public:
   TProgressForm* ProgressForm() const { return ProgressForm_; }
   // Every menu entry, by its caption without "&" ("Open Model...").
   QAction* Action(const QString& caption) const;
+  // The Edit menu's entries, whose captions name the step they take back
+  // or do again.
+  QAction* UndoAction() const { return UndoAct_; }
+  QAction* RedoAction() const { return RedoAct_; }
   QList<QAction*> MenuActions() const;
   QString StatusText(int panel) const;
   QToolBar* ToolPaletteBar() const { return ToolPaletteBar_; }
@@ -115,6 +119,8 @@ public:
   void CloseModel();
   void NewModelFromBaseFrame();
   void EditModelProperties();
+  void Undo();
+  void Redo();
   void EditOptions();
   void ShowMemoryUsage();
   void ShowAbout();
@@ -205,6 +211,8 @@ private:
   QAction* ImportFramesAct_ = nullptr;
   QAction* ExportFramesAct_ = nullptr;
   QAction* ExitAct_ = nullptr;
+  QAction* UndoAct_ = nullptr;
+  QAction* RedoAct_ = nullptr;
   QAction* ModelPropsAct_ = nullptr;
   QAction* FrameEditorAct_ = nullptr;
   QAction* SkinEditorAct_ = nullptr;

@@ -379,6 +379,7 @@ void TSceneViewer::SceneItemChanged(QTreeWidgetItem* item) {
   // Every frame is named after the scene with its number; a name that leaves
   // no room for the number, or none at all, is refused.
   if (!wanted.isEmpty() && wanted.size() <= MaxSceneNameLength(frames.SceneFrameCount(s))) {
+    TUndoStep step(e, "Rename Scene");
     frames.RenameScene(s, ToStd(wanted));
     if (s == e.CurrentScene) e.Broadcast(&TMDLObserver::OnCurrentSceneNameChange);
   }
@@ -545,7 +546,10 @@ void TSceneViewer::DropOnObjectTree(QTreeWidgetItem* dragged, QTreeWidgetItem* t
   TMDLObjectList& objects = *e.Model->Objects;
   if (a == b || a <= 0 || a >= objects.Count() || b < 0 || b >= objects.Count()) return;
   // SetParent refuses a descendant as the new parent, so the tree stays a tree.
-  objects.Object(a).SetParent(&objects.Object(b));
+  {
+    TUndoStep step(e, "Change Object Parent");
+    objects.Object(a).SetParent(&objects.Object(b));
+  }
   RebuildObjectTree();
 }
 

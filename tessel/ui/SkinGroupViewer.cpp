@@ -121,7 +121,10 @@ void TSkinGroupViewer::ItemChanged(QTreeWidgetItem* item) {
   const int k = item->data(0, kDataRole).toInt();
   if (!e.IsValid() || k < 0 || k >= e.SkinCount()) return;
   const QString wanted = item->text(0).trimmed();
-  if (!wanted.isEmpty()) e.Model->Skins->SetSkinName(k, ToStd(wanted));
+  if (!wanted.isEmpty()) {
+    TUndoStep step(e, "Rename Skin");
+    e.Model->Skins->SetSkinName(k, ToStd(wanted));
+  }
   ++Updating_;
   item->setText(0, FromStd(e.SkinName(k)));
   --Updating_;
@@ -134,6 +137,7 @@ void TSkinGroupViewer::DropOnSkin(QTreeWidgetItem* dragged, QTreeWidgetItem* tar
   const int n = e.SkinCount();
   const int to = target ? target->data(0, kDataRole).toInt() : n;
   if (from < 0 || from >= n || to < 0 || to > n || to == from) return;
+  TUndoStep step(e, "Move Skin");
   TMDLBitmap* moving = &e.Model->Skins->Skin(from);
   if (!Guarded([&] { e.MoveSkin(from, to); })) return;
   int at = -1;
@@ -192,6 +196,7 @@ void TSkinGroupViewer::SkinMenuCommand(int tag, const QString& caption) {
   switch (tag) {
     case -1: case -2: case -3: case -4: case -5: case -10: case -20: {
       const int k = e.CurrentSkin;
+      TUndoStep step(e, "Duplicate Skin");
       for (int i = 0; i < -tag; ++i) e.Model->Skins->DuplicateSkin(k, k + 1);
       e.Broadcast(&TMDLObserver::OnSkinCountChange);
       e.SetModified(true);

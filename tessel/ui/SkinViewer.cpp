@@ -1,5 +1,6 @@
 #include "tessel/ui/ChildWindowPlace.h"
 #include "tessel/ui/SkinViewer.h"
+#include "tessel/ui/UndoActions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -155,12 +156,25 @@ void TSkinViewer::CreateToolBar() {
     });
   });
   ToolBar_->addSeparator();
+  auto undoRedo = [this](bool undo) {
+    try {
+      TMDLEditor& e = Image_->Editor();
+      undo ? e.Undo() : e.Redo();
+    } catch (const std::exception& ex) {
+      ShowError(this, QString::fromUtf8(ex.what()));
+    }
+  };
+  UndoAct_ = make("UndoBtn", "undo", "Undo", [undoRedo] { undoRedo(true); });
+  RedoAct_ = make("RedoBtn", "redo", "Redo", [undoRedo] { undoRedo(false); });
+  ShowUndoState(Image_->Editor(), UndoAct_, RedoAct_);
+  ToolBar_->addSeparator();
   make("PrevSkinBtn", "prev", "Previous skin",
        [this] { PreviousSkin(); });
   make("NextSkinBtn", "next", "Next skin", [this] { NextSkin(); });
   ToolBar_->addSeparator();
   make("PaintTrianglesBtn", "paint-triangles", "Paint triangles on the current skin", [this] {
     Command([](TMDLEditor& e) {
+      TUndoStep step(e, "Paint Triangles", e.CurrentSkin);
       e.Model->Skins->PaintTriangles(e.CurrentSkin);
       e.SetModified(true);
     });
@@ -248,6 +262,7 @@ void TSkinViewer::BindObserver() {
   Observer_.OnShirtColorChange = change;
   Observer_.OnSkinCountChange = change;
   Observer_.OnModifyChange = [this](TMDLObserver*, bool) { UpdateCaption(); };
+  Observer_.OnHistoryChange = [this](TMDLObserver*) { ShowUndoState(Image_->Editor(), UndoAct_, RedoAct_); };
   Observer_.Loaded();
 }
 

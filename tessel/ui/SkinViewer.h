@@ -85,6 +85,8 @@ private:
   QMenu* PantsMenu_ = nullptr;
   QMenu* SnapshotMenu_ = nullptr;
   QAction* ShowTrianglesAct_ = nullptr;
+  QAction* UndoAct_ = nullptr;
+  QAction* RedoAct_ = nullptr;
   QList<QAction*> Actions_;
   bool Placed_ = false;
   QRect StoredBounds_;

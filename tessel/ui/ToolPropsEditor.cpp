@@ -238,6 +238,7 @@ void TToolPropsEditor::ApplyFields() {
   bool moves = false;
   for (float d : diff) moves |= std::fabs(d) > 0.001f;
   if (!moves) return;
+  TUndoStep step(e, "Transform Object");
   e.TransformObject(diff);
   if (TMDLFrame* frame = e.CurrentFrameObject()) frame->ComputeBoundingBox();
   e.Model->Frames->ComputeBounds();

@@ -32,6 +32,7 @@
 #include "editor/MDLEdit.h"
 #include "mdl/Mdl.h"
 #include "resources/SampleModel.h"
+#include "tessel/ui/FrameViewer.h"
 #include "tessel/ui/ModelViewer.h"
 #include "tessel/ui/ModelViewerOptions.h"
 #include "tessel/ui/OptionsDialog.h"
@@ -147,7 +148,8 @@ TEST_F(ModelViewerTest, EveryMenuEntryIsInAMenuAndLaterWindowsAreDisabled) {
     EXPECT_TRUE(v.Action(editor)->isEnabled()) << editor;
   EXPECT_TRUE(v.Action("Open Model...")->isEnabled());
   // The three bars have their check marks in the View menu, following visibility.
-  QMenu* view = v.menuBar()->actions().at(1)->menu();
+  QMenu* view = v.findChild<QMenu*>("ViewMenu");
+  ASSERT_NE(view, nullptr);
   for (QToolBar* bar : {v.ToolPaletteBar(), v.ToolPropertiesBar(), v.ColorPaletteBar()}) {
     ASSERT_TRUE(view->actions().contains(bar->toggleViewAction())) << bar->windowTitle().toStdString();
     const bool before = bar->isVisible();
@@ -155,6 +157,74 @@ TEST_F(ModelViewerTest, EveryMenuEntryIsInAMenuAndLaterWindowsAreDisabled) {
     EXPECT_NE(bar->isVisible(), before);
     EXPECT_EQ(bar->toggleViewAction()->isChecked(), bar->isVisible());
   }
+}
+
+TEST_F(ModelViewerTest, TheEditMenuNamesTheStepsAndCtrlZUndoes) {
+  TModelViewer& v = Start({Sample});
+  TMDLEditor& e = TMDLEditor::Instance();
+  QMenu* edit = v.findChild<QMenu*>("EditMenu");
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(v.menuBar()->actions().at(1)->menu(), edit);
+  QAction* undo = v.UndoAction();
+  QAction* redo = v.RedoAction();
+  ASSERT_TRUE(edit->actions().contains(undo));
+  ASSERT_TRUE(edit->actions().contains(redo));
+  EXPECT_EQ(redo->shortcuts(), (QList<QKeySequence>{QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
+  struct TState {
+    QString Undo, Redo;
+  };
+  const auto state = [&] { return TState{undo->isEnabled() ? undo->text() : "-", redo->isEnabled() ? redo->text() : "-"}; };
+  const auto expect = [&](const TState& want, const char* when) {
+    const TState got = state();
+    EXPECT_EQ(got.Undo, want.Undo) << when;
+    EXPECT_EQ(got.Redo, want.Redo) << when;
+  };
+  expect({"-", "-"}, "after the load");
+  EXPECT_EQ(undo->text(), "&Undo");
+  EXPECT_EQ(redo->text(), "&Redo");
+
+  e.DuplicateFrame(2);
+  e.RenameObject(1, "lid");
+  expect({"&Undo Rename Object", "-"}, "after two steps");
+  const int frames = e.Model->Frames->Count();
+
+  // Ctrl+Z in the window takes the last step back, whatever has the focus.
+  v.activateWindow();
+  QTest::keyClick(&v, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return e.ObjectName(1) != "lid"; }, 2000));
+  expect({"&Undo Duplicate Frame", "&Redo Rename Object"}, "after Ctrl+Z");
+  EXPECT_TRUE(e.Modified);
+  undo->trigger();
+  EXPECT_EQ(e.Model->Frames->Count(), frames - 2);
+  expect({"-", "&Redo Duplicate Frame"}, "back at the file");
+  EXPECT_FALSE(e.Modified);
+  EXPECT_FALSE(v.windowTitle().endsWith("*"));
+  QTest::keyClick(&v, Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(e.Model->Frames->Count(), frames);
+  QTest::keyClick(&v, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(e.ObjectName(1), "lid");
+  expect({"&Undo Rename Object", "-"}, "after redoing both");
+
+  // The Frame Editor's tool bar has the two buttons, following the history.
+  TFrameViewer* frame = v.OpenFrameEditor();
+  ASSERT_NE(frame, nullptr);
+  QAction* frameUndo = frame->findChild<QAction*>("UndoBtn");
+  QAction* frameRedo = frame->findChild<QAction*>("RedoBtn");
+  ASSERT_NE(frameUndo, nullptr);
+  ASSERT_NE(frameRedo, nullptr);
+  EXPECT_TRUE(frameUndo->isEnabled());
+  EXPECT_FALSE(frameRedo->isEnabled());
+  EXPECT_EQ(frameUndo->toolTip(), "Undo Rename Object");
+  frameUndo->trigger();
+  EXPECT_EQ(frameRedo->toolTip(), "Redo Rename Object");
+  EXPECT_TRUE(frameRedo->isEnabled());
+  expect({"&Undo Duplicate Frame", "&Redo Rename Object"}, "after the Frame Editor's undo");
+
+  // A new model forgets the steps.
+  v.FileDialogs().AskSaveChanges = [](QWidget*, const QString&) { return TFileDialogs::aNo; };
+  v.NewModel();
+  expect({"-", "-"}, "after New");
+  EXPECT_FALSE(frameUndo->isEnabled());
 }
 
 TEST_F(ModelViewerTest, HintsReachTheThirdStatusPanelThroughTheEditor) {
@@ -253,9 +323,10 @@ TEST_F(ModelViewerTest, SavingWithAndWithoutTheExtensionAndSaveWithoutANameAsksF
 }
 
 TEST_F(ModelViewerTest, SettingsAreWrittenOnCloseEvenWhenCancelledAndReadBack) {
-  WriteIni("; kept\r\n[GENERAL]\r\nShowHints=0\r\nNavigationPanelWidth=200\r\n[MDL]\r\nGamma=7\r\n");
+  WriteIni("; kept\r\n[GENERAL]\r\nShowHints=0\r\nNavigationPanelWidth=200\r\n[MDL]\r\nGamma=7\r\nUndoMemoryMB=3\r\n");
   TModelViewer& v = Start({Sample});
   EXPECT_EQ(TMDLEditor::Instance().Gamma, 7);
+  EXPECT_EQ(TMDLEditor::Instance().History.Budget(), size_t{3} << 20);
   EXPECT_EQ(v.NavigationPanel()->width(), 200);
   v.ToolPropertiesBar()->hide();
   TMDLEditor::Instance().SetModified(true);
@@ -274,6 +345,7 @@ TEST_F(ModelViewerTest, SettingsAreWrittenOnCloseEvenWhenCancelledAndReadBack) {
   EXPECT_EQ(ini.ReadString("GENERAL", "ShowToolBar", ""), "1");
   EXPECT_EQ(ini.ReadInteger("GENERAL", "NavigationPanelWidth", 0), 200);
   EXPECT_EQ(ini.ReadInteger("MDL", "Gamma", 0), 7);
+  EXPECT_EQ(ini.ReadInteger("MDL", "UndoMemoryMB", 0), 3);
   for (const char* key : {"Left", "Top", "Width", "Height", "LibraryPath", "FrameEditor", "SkinEditor",
                           "ColorEditor", "JointEditor", "ActiveEditor", "ShowColorPalette"})
     EXPECT_TRUE(ini.ValueExists("GENERAL", key)) << key;
@@ -289,7 +361,7 @@ TEST_F(ModelViewerTest, SettingsAreWrittenOnCloseEvenWhenCancelledAndReadBack) {
 TEST_F(ModelViewerTest, NonsenseSettingsGiveDefaults) {
   const std::string garbage[] = {
       "[GENERAL]\r\nWidth=999999999999\r\nHeight=-5\r\nLeft=abc\r\nTop=1e9\r\nNavigationPanelWidth=-70000\r\n"
-      "ShowToolBar=maybe\r\nActiveEditor=77\r\n[MDL]\r\nGamma=2147483647\r\n",
+      "ShowToolBar=maybe\r\nActiveEditor=77\r\n[MDL]\r\nGamma=2147483647\r\nUndoMemoryMB=-40\r\n",
       std::string("\0\xff\xfe[GEN\x01RAL]\n\n=\n[MDL\nGamma\n", 24),
       "no sections at all\r\nModelFile=/nonexistent\r\n",
   };
@@ -303,6 +375,7 @@ TEST_F(ModelViewerTest, NonsenseSettingsGiveDefaults) {
     EXPECT_LE(v.NavigationPanel()->width(), v.width());
     EXPECT_GE(TMDLEditor::Instance().Gamma, -31);
     EXPECT_LE(TMDLEditor::Instance().Gamma, 32);
+    EXPECT_LE(TMDLEditor::Instance().History.Budget(), TUndoHistory::kDefaultBudget);
     EXPECT_TRUE(v.ToolPaletteBar()->isVisible());
     TearDown();
   }
