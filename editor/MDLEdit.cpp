@@ -583,7 +583,17 @@ void TMDLEditor::RestoreStep(bool undo) {
   SetReady(false);
   {
     TEditorBlock block(*this);
-    const TEditorPlace place = undo ? History.Undo() : History.Redo();
+    TEditorPlace place;
+    try {
+      place = undo ? History.Undo() : History.Redo();
+    } catch (...) {
+      // No memory for the model's state: the step stays where it was, and
+      // the windows show the model again once the block is over.
+      Ready = true;
+      Blocked = false;
+      Broadcast(&TMDLObserver::OnMDLChange);
+      throw;
+    }
     TMDLBitmapList& skins = *Model->Skins;
     if (colours)
       for (int k = 0; k < skins.Count(); ++k) {

@@ -1,5 +1,7 @@
 #include "editor/UndoHistory.h"
 
+#include <cstdint>
+
 #include "editor/MDLEdit.h"
 #include "mdl/MdlState.h"
 
@@ -37,18 +39,24 @@ uint64_t TUndoHistory::Begin(const std::string& name, int skin) {
   if (Saved_ == static_cast<int64_t>(Done_.size()) && Editor_.Modified) Saved_ = -1;
   TMDL& model = *Editor_.Model;
   auto step = std::make_unique<TStep>();
-  step->Name = name;
-  const size_t before = Memory_->Bytes;
-  if (skin >= 0 && skin < model.Skins->Count())
-    step->SkinBefore = std::make_unique<TMDLSkinState>(model, skin, Memory_);
-  else
-    step->Before = std::make_shared<TMDLState>(model, Latest_.get(), nullptr, Memory_);
-  // What this step costs: the sections it could not share.
-  const size_t added = Memory_->Bytes - before;
-  if (step->Before) Latest_ = step->Before;
-  step->PlaceBefore = Editor_.CurrentPlace();
-  step->Bytes = PlaceBytes(step->PlaceBefore) + (step->Before ? step->Before->ListBytes() : 0);
-  if (added + step->Bytes > Budget_) {
+  size_t added = 0;
+  try {
+    step->Name = name;
+    const size_t before = Memory_->Bytes;
+    if (skin >= 0 && skin < model.Skins->Count())
+      step->SkinBefore = std::make_unique<TMDLSkinState>(model, skin, Memory_);
+    else
+      step->Before = std::make_shared<TMDLState>(model, Latest_.get(), nullptr, Memory_);
+    // What this step costs: the sections it could not share.
+    added = Memory_->Bytes - before;
+    if (step->Before) Latest_ = step->Before;
+    step->PlaceBefore = Editor_.CurrentPlace();
+    step->Bytes = PlaceBytes(step->PlaceBefore) + (step->Before ? step->Before->ListBytes() : 0);
+  } catch (const std::exception&) {
+    // No memory for the copy: as for a step over the budget.
+    added = SIZE_MAX;
+  }
+  if (added == SIZE_MAX || added + step->Bytes > Budget_) {
     // More than the whole budget: the history gives way and the change runs
     // without a step (the step stays open, empty, for nested steps to join).
     step.reset();
@@ -88,12 +96,23 @@ std::string TUndoHistory::UndoName() const { return Done_.empty() ? std::string(
 
 std::string TUndoHistory::RedoName() const { return Undone_.empty() ? std::string() : Undone_.back()->Name; }
 
+namespace {
+
+// Set for as long as it lives.
+struct TFlag {
+  explicit TFlag(bool& flag) : Flag(flag) { Flag = true; }
+  ~TFlag() { Flag = false; }
+  bool& Flag;
+};
+
+}  // namespace
+
 TEditorPlace TUndoHistory::Undo() {
   if (!CanUndo()) return Editor_.CurrentPlace();
-  Restoring_ = true;
-  std::unique_ptr<TStep> step = std::move(Done_.back());
-  Done_.pop_back();
-  StepBytes_ -= step->Bytes;
+  TFlag restoring(Restoring_);
+  // Taken off the list only once it has been undone: a failure (no memory
+  // for the model's state) leaves it where it was.
+  TStep* const step = Done_.back().get();
   TMDL& model = *Editor_.Model;
   step->PlaceAfter = Editor_.CurrentPlace();
   if (step->SkinBefore) {
@@ -107,12 +126,13 @@ TEditorPlace TUndoHistory::Undo() {
     step->After = std::move(now);
     Latest_ = step->Before;
   }
+  StepBytes_ -= step->Bytes;
   step->Bytes = PlaceBytes(step->PlaceBefore) + PlaceBytes(step->PlaceAfter) +
                 (step->Before ? step->Before->ListBytes() : 0) + (step->After ? step->After->ListBytes() : 0);
   StepBytes_ += step->Bytes;
   TEditorPlace place = step->PlaceBefore;
-  Undone_.push_back(std::move(step));
-  Restoring_ = false;
+  Undone_.push_back(std::move(Done_.back()));
+  Done_.pop_back();
   Trim();
   Changed();
   return place;
@@ -120,10 +140,8 @@ TEditorPlace TUndoHistory::Undo() {
 
 TEditorPlace TUndoHistory::Redo() {
   if (!CanRedo()) return Editor_.CurrentPlace();
-  Restoring_ = true;
-  std::unique_ptr<TStep> step = std::move(Undone_.back());
-  Undone_.pop_back();
-  StepBytes_ -= step->Bytes;
+  TFlag restoring(Restoring_);
+  TStep* const step = Undone_.back().get();
   TMDL& model = *Editor_.Model;
   step->PlaceBefore = Editor_.CurrentPlace();
   if (step->SkinAfter) {
@@ -135,12 +153,13 @@ TEditorPlace TUndoHistory::Redo() {
     step->Before = std::move(now);
     Latest_ = step->After;
   }
+  StepBytes_ -= step->Bytes;
   step->Bytes = PlaceBytes(step->PlaceBefore) + PlaceBytes(step->PlaceAfter) +
                 (step->Before ? step->Before->ListBytes() : 0) + (step->After ? step->After->ListBytes() : 0);
   StepBytes_ += step->Bytes;
   TEditorPlace place = step->PlaceAfter;
-  Done_.push_back(std::move(step));
-  Restoring_ = false;
+  Done_.push_back(std::move(Undone_.back()));
+  Undone_.pop_back();
   Trim();
   Changed();
   return place;

@@ -10,7 +10,6 @@
 #include "core/Streams.h"
 #include "editor/MDLEdit.h"
 #include "editor/tests/EditorFixtures.h"
-#include "mdl/MdlState.h"
 
 using namespace edtest;
 
@@ -511,21 +510,4 @@ TEST_F(UndoHistory, AStepInTheMiddleOfALongSessionGoesAndComesBack) {
   while (Editor->CanUndo()) Editor->Undo();
   EXPECT_EQ(Saved(*Editor), states.front());
   EXPECT_FALSE(Editor->Modified);
-}
-
-TEST_F(UndoHistory, UnchangedFramesAndSkinsAreSharedBetweenSteps) {
-  REQUIRE_MODEL("sg_knight.mdl");
-  Load("sg_knight.mdl");
-  TMDL& m = Model();
-  auto memory = std::make_shared<TMDLStateMemory>();
-  const TMDLState first(m, nullptr, memory);
-  const size_t whole = memory->Bytes;
-  m.Frames->Frame(5).Item(0).X += 1;
-  m.Skins->Skin(2).FloodFill(0, 0, 99);
-  const TMDLState second(m, &first, memory);
-  EXPECT_EQ(second.SharedFrames(first), m.Frames->Count() - 1);
-  EXPECT_EQ(second.SharedSkins(first), m.Skins->Count() - 1);
-  EXPECT_LT(memory->Bytes - whole, whole / 4);
-  EXPECT_TRUE(second.Matches(m));
-  EXPECT_FALSE(first.Matches(m));
 }
