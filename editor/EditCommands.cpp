@@ -61,9 +61,12 @@ void TMDLEditor::CutFrame() {
 void TMDLEditor::PasteFrame() {
   if (!IsValid()) return;
   TMDLFrameList& frames = *Model->Frames;
-  // A frame copied before the mesh changed no longer fits it; pasting it
-  // would leave a frame with the wrong number of positions.
-  if (frames.CopiedFrame->Count() == 0 || frames.CopiedFrame->Count() != Model->Vertices->Count()) return;
+  // A frame copied before the mesh or the objects changed no longer fits
+  // them; pasting it would leave a frame with the wrong number of positions
+  // or pivots.
+  if (frames.CopiedFrame->Count() == 0 || frames.CopiedFrame->Count() != Model->Vertices->Count() ||
+      frames.CopiedFrame->PivotCount() != Model->Objects->Count())
+    return;
   TUndoStep step(*this, "Paste Frame");
   const int k = AbsoluteFrame();
   const int oldFrame = CurrentFrame;
@@ -71,6 +74,15 @@ void TMDLEditor::PasteFrame() {
   std::memcpy(name, frames.Frame(k).NameBytes(), sizeof name);
   frames.PasteFrame(k);
   frames.Frame(k + 1).SetNameBytes(name);
+  // The copied pivots tell the objects of the time of the copy, which may
+  // have been made anew since (reconstructed): the pasted ones tell today's.
+  TMDLFrame& pasted = frames.Frame(k);
+  for (int o = 0; o < pasted.PivotCount(); ++o) {
+    TPivot& p = pasted.Pivot(o);
+    if (!p.OnChange) continue;
+    TMDLObject* object = &Model->Objects->Object(o);
+    p.OnChange = [object](TPivot& changed) { object->PivotChanged(changed); };
+  }
   SetCurrentScene(CurrentScene);
   SetCurrentFrame(oldFrame);
   Broadcast(&TMDLObserver::OnFrameCountChange);

@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const int op = in.Next();
       const int a = in.Next() - 8, b = in.Next() - 8;
       answers.Yes = (op & 0x80) == 0;
-      switch (op % 40) {
+      switch (op % 43) {
         case 0: e.DeleteFrame(); break;
         case 1: e.CopyFrame(); break;
         case 2: e.CutFrame(); break;
@@ -134,6 +134,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 37: e.AssignVerticesToNewObject(); break;
         case 38: e.SelectObjectTriangles(); break;
         case 39: e.MoveSelectedSkinVertices(a, b); break;
+        // The history puts back whatever the commands above did.
+        case 40: e.Undo(); break;
+        case 41: e.Redo(); break;
+        case 42: {
+          e.TransformScope = a & 3;
+          const float diff[9] = {static_cast<float>(a), 0, static_cast<float>(b), static_cast<float>(b), 0, 0, 0, 0, 0};
+          e.TransformObject(diff);
+          break;
+        }
       }
       CheckConsistent(m);
       Check(!e.Blocked);

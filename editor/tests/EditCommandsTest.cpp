@@ -136,6 +136,32 @@ TEST_F(EditorTest, AFrameCopiedBeforeTheMeshChangedIsNotPasted) {
   EXPECT_TRUE(Consistent(*Editor->Model));
 }
 
+TEST_F(EditorTest, AFrameCopiedBeforeTheObjectsChangedIsPastedOnlyWhileItFits) {
+  Open();
+  TMDL& m = *Editor->Model;
+  Editor->CopyFrame();
+  Editor->SetCurrentObject(1);
+  Editor->NewObject();  // one pivot more in every frame but the copy
+  Editor->PasteFrame();
+  EXPECT_EQ(m.Frames->Count(), 6);
+  // Made anew, in the same number: the pasted frame's pivots move today's
+  // objects.
+  Editor->ReconstructObjects();
+  Editor->CopyFrame();
+  Editor->ReconstructObjects();
+  Editor->PasteFrame();
+  ASSERT_EQ(m.Frames->Count(), 7);
+  EXPECT_TRUE(Consistent(m));
+  TMDLObject& box = m.Objects->Object(2);
+  ASSERT_GT(box.CollectVertices(), 0);
+  const int v = box.VertexIndices.front();
+  const float x = m.Frames->Frame(0).Get(v).X;
+  TPivot& p = m.Frames->Frame(0).Pivot(2);
+  p.SetChannelsNotify(p.Channel(0) + 2, p.Channel(1), p.Channel(2), p.Channel(3), p.Channel(4), p.Channel(5),
+                      p.Channel(6), p.Channel(7), p.Channel(8));
+  EXPECT_NEAR(m.Frames->Frame(0).Get(v).X, x + 2, 1e-4);
+}
+
 TEST_F(EditorTest, ACopiedFrameFollowsVerticesDeletedAfterIt) {
   Open();
   Editor->CopyFrame();
