@@ -14,18 +14,6 @@ using namespace exchange_test;
 
 namespace {
 
-// The rule the reader must keep, worked out here the slow way.
-uint8_t Nearest(int r, int g, int b) {
-  int best = 0, bestDistance = 1 << 30;
-  for (int i = 0; i < 256; ++i) {
-    const TRGBQuad q = GamePalette().GetColor(i);
-    const int d = (QuadRed(q) - r) * (QuadRed(q) - r) + (QuadGreen(q) - g) * (QuadGreen(q) - g) +
-                  (QuadBlue(q) - b) * (QuadBlue(q) - b);
-    if (d < bestDistance) bestDistance = d, best = i;
-  }
-  return uint8_t(best);
-}
-
 struct TPixel {
   uint8_t R, G, B, A;
 };
@@ -125,7 +113,7 @@ TEST(BmpImport, TrueColourPicturesGoToTheNearestGameColour) {
           const int kept = v >> (8 - c.Narrow);
           return kept * 255 / ((1 << c.Narrow) - 1);
         };
-        const int expected = c.UsesAlpha && p.A == 0 ? 255 : Nearest(widen(p.R), widen(p.G), widen(p.B));
+        const int expected = c.UsesAlpha && p.A == 0 ? 255 : NearestGameIndex(widen(p.R), widen(p.G), widen(p.B));
         ASSERT_EQ(b.ScanLine(y)[x], expected) << x << "," << y;
       }
   }
@@ -136,7 +124,7 @@ TEST(BmpImport, AnAlphaChannelLeftEmptyMeansOpaque) {
   std::vector<TPixel> px(6, TPixel{250, 10, 10, 0});
   TBitmapFiler filer;
   Import(MakeBmp(3, 2, px, 32, 3, 124, false, masks), filer);
-  EXPECT_EQ(filer.Bitmap().ScanLine(1)[2], Nearest(250, 10, 10));
+  EXPECT_EQ(filer.Bitmap().ScanLine(1)[2], NearestGameIndex(250, 10, 10));
 }
 
 TEST(BmpImport, DamagedTrueColourPicturesAreRefused) {

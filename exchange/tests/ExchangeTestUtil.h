@@ -13,10 +13,24 @@
 
 #include "core/Streams.h"
 #include "exchange/TriangleFiler.h"
+#include "raster/ColorTables.h"
 
 namespace exchange_test {
 
 inline std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// The game colour nearest to (r, g, b), lowest index on ties, worked out
+// the slow way: the rule picture readers must keep.
+inline uint8_t NearestGameIndex(int r, int g, int b) {
+  int best = 0, bestDistance = 1 << 30;
+  for (int i = 0; i < 256; ++i) {
+    const TRGBQuad q = GamePalette().GetColor(i);
+    const int d = (QuadRed(q) - r) * (QuadRed(q) - r) + (QuadGreen(q) - g) * (QuadGreen(q) - g) +
+                  (QuadBlue(q) - b) * (QuadBlue(q) - b);
+    if (d < bestDistance) bestDistance = d, best = i;
+  }
+  return uint8_t(best);
+}
 
 // Imports `data` with `format` into a fresh store.
 inline void ImportBytes(TTriImpExpFormat& format, const std::vector<uint8_t>& data, TTriangleStore& store) {

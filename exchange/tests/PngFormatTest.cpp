@@ -149,18 +149,6 @@ TIndexedFile ReadBack(const std::vector<uint8_t>& bytes, bool rgba) {
   return f;
 }
 
-// The rule the reader must keep, worked out here the slow way.
-uint8_t Nearest(int r, int g, int b) {
-  int best = 0, bestDistance = 1 << 30;
-  for (int i = 0; i < 256; ++i) {
-    const TRGBQuad q = GamePalette().GetColor(i);
-    const int d = (QuadRed(q) - r) * (QuadRed(q) - r) + (QuadGreen(q) - g) * (QuadGreen(q) - g) +
-                  (QuadBlue(q) - b) * (QuadBlue(q) - b);
-    if (d < bestDistance) bestDistance = d, best = i;
-  }
-  return uint8_t(best);
-}
-
 png_color GameColor(int i) {
   const TRGBQuad q = GamePalette().GetColor(i);
   return png_color{QuadRed(q), QuadGreen(q), QuadBlue(q)};
@@ -277,7 +265,7 @@ TEST(PngRead, EveryKindOfPictureGoesToTheNearestGameColour) {
         if (c.Transparent && channels == 3)
           clear = px[0] == c.Transparent->red && px[1] == c.Transparent->green && px[2] == c.Transparent->blue;
         transparent += clear;
-        ASSERT_EQ(b.ScanLine(y)[x], clear ? 255 : Nearest(r, g, bl)) << x << "," << y;
+        ASSERT_EQ(b.ScanLine(y)[x], clear ? 255 : NearestGameIndex(r, g, bl)) << x << "," << y;
       }
     if (hasAlpha || c.Transparent) {
       EXPECT_GT(transparent, 0);
@@ -326,7 +314,7 @@ TEST(PngRead, PalettePicturesKeepGameIndicesAndMapOthers) {
         const uint16_t v = s.Samples[size_t(y * 17 + x)];
         const png_color col = c.Palette[v];
         const bool clear = v < c.Alpha.size() && c.Alpha[v] == 0;
-        const int expected = c.KeepsIndices ? v : clear ? 255 : Nearest(col.red, col.green, col.blue);
+        const int expected = c.KeepsIndices ? v : clear ? 255 : NearestGameIndex(col.red, col.green, col.blue);
         ASSERT_EQ(b.ScanLine(y)[x], expected) << x << "," << y;
       }
   }
