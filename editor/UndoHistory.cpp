@@ -98,7 +98,7 @@ std::string TUndoHistory::RedoName() const { return Undone_.empty() ? std::strin
 
 namespace {
 
-// Set for as long as it lives.
+// Set for as long as it lives, or until cleared.
 struct TFlag {
   explicit TFlag(bool& flag) : Flag(flag) { Flag = true; }
   ~TFlag() { Flag = false; }
@@ -133,6 +133,8 @@ TEditorPlace TUndoHistory::Undo() {
   TEditorPlace place = step->PlaceBefore;
   Undone_.push_back(std::move(Done_.back()));
   Done_.pop_back();
+  // Done: the windows told of the change may ask what to undo next.
+  Restoring_ = false;
   Trim();
   Changed();
   return place;
@@ -160,6 +162,7 @@ TEditorPlace TUndoHistory::Redo() {
   TEditorPlace place = step->PlaceAfter;
   Done_.push_back(std::move(Undone_.back()));
   Undone_.pop_back();
+  Restoring_ = false;
   Trim();
   Changed();
   return place;

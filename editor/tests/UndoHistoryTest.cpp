@@ -334,7 +334,12 @@ TEST_F(UndoHistory, UndoTellsTheWindowsAsALoadDoes) {
   Editor->DuplicateFrame(1);
   int history = 0;
   Record();
-  Recorders.back()->Observer.OnHistoryChange = [&history](TMDLObserver*) { ++history; };
+  // Told once, when undo and redo can be asked for again.
+  Recorders.back()->Observer.OnHistoryChange = [&](TMDLObserver*) {
+    ++history;
+    EXPECT_TRUE(Editor->CanRedo());
+    EXPECT_EQ(Editor->History.RedoName(), "Duplicate Frame");
+  };
   Editor->Undo();
   EXPECT_EQ(Log, (Events{"MDL", "MDL", "Modified(0)", "Visibility", "Selection"}));
   EXPECT_EQ(history, 1);

@@ -37,6 +37,7 @@
 #include "tessel/ui/ModelViewerOptions.h"
 #include "tessel/ui/OptionsDialog.h"
 #include "tessel/ui/QtPrompts.h"
+#include "tessel/ui/SkinViewer.h"
 #include "widgets/FileDialogs.h"
 
 namespace fs = std::filesystem;
@@ -176,8 +177,8 @@ TEST_F(ModelViewerTest, TheEditMenuNamesTheStepsAndCtrlZUndoes) {
   const auto state = [&] { return TState{undo->isEnabled() ? undo->text() : "-", redo->isEnabled() ? redo->text() : "-"}; };
   const auto expect = [&](const TState& want, const char* when) {
     const TState got = state();
-    EXPECT_EQ(got.Undo, want.Undo) << when;
-    EXPECT_EQ(got.Redo, want.Redo) << when;
+    EXPECT_EQ(got.Undo.toStdString(), want.Undo.toStdString()) << when;
+    EXPECT_EQ(got.Redo.toStdString(), want.Redo.toStdString()) << when;
   };
   expect({"-", "-"}, "after the load");
   EXPECT_EQ(undo->text(), "&Undo");
@@ -219,6 +220,17 @@ TEST_F(ModelViewerTest, TheEditMenuNamesTheStepsAndCtrlZUndoes) {
   EXPECT_EQ(frameRedo->toolTip(), "Redo Rename Object");
   EXPECT_TRUE(frameRedo->isEnabled());
   expect({"&Undo Duplicate Frame", "&Redo Rename Object"}, "after the Frame Editor's undo");
+  // And the Skin Texture Editor's.
+  TSkinViewer* skin = v.OpenSkinEditor();
+  ASSERT_NE(skin, nullptr);
+  QAction* skinRedo = skin->findChild<QAction*>("RedoBtn");
+  ASSERT_NE(skinRedo, nullptr);
+  EXPECT_EQ(skinRedo->toolTip(), "Redo Rename Object");
+  skinRedo->trigger();
+  EXPECT_EQ(e.ObjectName(1), "lid");
+  EXPECT_FALSE(frameRedo->isEnabled());
+  EXPECT_FALSE(skin->findChild<QAction*>("RedoBtn")->isEnabled());
+  frameUndo->trigger();
 
   // A new model forgets the steps.
   v.FileDialogs().AskSaveChanges = [](QWidget*, const QString&) { return TFileDialogs::aNo; };
