@@ -38,9 +38,10 @@ uint64_t TUndoHistory::Begin(const std::string& name, int skin) {
   // it, is not the one in its file at this point of the history.
   if (Saved_ == static_cast<int64_t>(Done_.size()) && Editor_.Modified) Saved_ = -1;
   TMDL& model = *Editor_.Model;
-  auto step = std::make_unique<TStep>();
+  std::unique_ptr<TStep> step;
   size_t added = 0;
   try {
+    step = std::make_unique<TStep>();
     step->Name = name;
     const size_t before = Memory_->Bytes;
     if (skin >= 0 && skin < model.Skins->Count())
@@ -56,7 +57,7 @@ uint64_t TUndoHistory::Begin(const std::string& name, int skin) {
     // No memory for the copy: as for a step over the budget.
     added = SIZE_MAX;
   }
-  if (added == SIZE_MAX || added + step->Bytes > Budget_) {
+  if (added == SIZE_MAX || !step || added + step->Bytes > Budget_) {
     // More than the whole budget: the history gives way and the change runs
     // without a step (the step stays open, empty, for nested steps to join).
     step.reset();
