@@ -614,9 +614,12 @@ TFrameViewer* TModelViewer::OpenFrameEditor() {
     viewer->OnChange = [this](TMDLFramePaintBox& view) { FrameRateChanged(view); };
     QMdiSubWindow* frame = MdiArea_->addSubWindow(viewer);
     frame->setAttribute(Qt::WA_DeleteOnClose);
-    // The design size, within the area; stored bounds replace it when shown.
+    // The design size, wide enough for every tool-bar button, within the
+    // area; stored bounds replace it when shown.
     const QSize area = MdiArea_->viewport()->size();
-    frame->resize(std::min(std::max(area.width(), 320), 700), std::min(std::max(area.height(), 240), 580));
+    const int margins = frame->width() - viewer->width();
+    const int width = std::max(700, viewer->ToolBar()->sizeHint().width() + std::max(margins, 0));
+    frame->resize(std::min(std::max(area.width(), 320), width), std::min(std::max(area.height(), 240), 580));
     PerformanceAct_->setEnabled(true);
     connect(viewer, &QObject::destroyed, this, [this] {
       PerformanceAct_->setEnabled(false);
