@@ -10,16 +10,7 @@
 #include "exchange/TriangleFiler.h"
 #include "mdl/Mdl.h"
 #include "mdl/Prompts.h"
-
-namespace {
-
-class TQuietPrompts : public TPrompts {
-public:
-  void Information(const std::string&, const std::string&) override {}
-  bool Confirm(const std::string&, const std::string&) override { return false; }
-};
-
-}  // namespace
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static TQuietPrompts quiet;

@@ -7,23 +7,15 @@
 #include <vector>
 
 #include "core/Streams.h"
+#include "fuzz/FuzzSupport.h"
 #include "core/Tokenizer.h"
 #include "exchange/CadFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TCADFormat format;
   TTriangleStore store;
-  try {
-    TMemoryStream in(std::vector<uint8_t>(data, data + size));
-    format.Import(in, store);
-  } catch (const Exception&) {
-    return 0;
-  }
-  if (store.Count() > kMaxImportTriangles) __builtin_trap();
-  for (int i = 0; i < store.Count(); ++i)
-    for (int c = 0; c < 3; ++c)
-      for (int k = 0; k < 3; ++k)
-        if (!IsImportCoordinate((*store.Triangle(i))[c][k])) __builtin_trap();
+  if (!ImportFuzzInput(format, data, size, store)) return 0;
+  TrapUnlessWithinModelLimits(store);
   TMemoryStream out;
   format.Export(out, store);
   out.SetPosition(0);

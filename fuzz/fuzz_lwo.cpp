@@ -7,21 +7,13 @@
 #include <vector>
 
 #include "core/Streams.h"
+#include "fuzz/FuzzSupport.h"
 #include "exchange/LwoFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TLWOFormat format;
   TTriangleStore store;
-  try {
-    TMemoryStream in(std::vector<uint8_t>(data, data + size));
-    format.Import(in, store);
-  } catch (const EImportExportError&) {
-    return 0;
-  }
-  if (store.Count() > kMaxImportTriangles) __builtin_trap();
-  for (int i = 0; i < store.Count(); ++i)
-    for (int c = 0; c < 3; ++c)
-      for (int k = 0; k < 4; ++k)
-        if (!std::isfinite((*store.Triangle(i))[c][k])) __builtin_trap();
+  if (!ImportFuzzInput<EImportExportError>(format, data, size, store)) return 0;
+  TrapUnlessWithinModelLimits(store);
   return 0;
 }

@@ -13,14 +13,9 @@
 #include "core/Streams.h"
 #include "mdl/Mdl.h"
 #include "mdl/Prompts.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
-
-class TQuietPrompts : public TPrompts {
-public:
-  void Information(const std::string&, const std::string&) override {}
-  bool Confirm(const std::string&, const std::string&) override { return false; }
-};
 
 // A two-triangle model with one 8 x 4 skin and two frames.
 void MakeSmall(TMDL& m) {

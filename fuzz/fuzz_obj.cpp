@@ -13,14 +13,9 @@
 #include "exchange/ObjFormat.h"
 #include "mdl/Mdl.h"
 #include "mdl/Prompts.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
-
-class TQuietPrompts : public TPrompts {
-public:
-  void Information(const std::string&, const std::string&) override {}
-  bool Confirm(const std::string&, const std::string&) override { return false; }
-};
 
 // Where a stored skin coordinate lands on a skin of `size` pixels.
 int32_t Pixel(float f, int size) {
@@ -71,21 +66,11 @@ void CheckBase(const TTriangleStore& store) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TOBJFormat format;
   TTriangleStore store;
-  try {
-    TMemoryStream in(std::vector<uint8_t>(data, data + size));
-    format.Import(in, store);
-  } catch (const Exception&) {
-    return 0;
-  }
-  if (store.Count() > kMaxImportTriangles) __builtin_trap();
-  for (int i = 0; i < store.Count(); ++i)
-    for (int c = 0; c < 3; ++c) {
-      for (int k = 0; k < 3; ++k)
-        if (!IsImportCoordinate((*store.Triangle(i))[c][k])) __builtin_trap();
-      if (store.HasSkinCoords() &&
-          (!std::isfinite(store.SkinTriangle(i)[c].U) || !std::isfinite(store.SkinTriangle(i)[c].V)))
-        __builtin_trap();
-    }
+  if (!ImportFuzzInput(format, data, size, store)) return 0;
+  TrapUnlessWithinModelLimits(store);
+  for (int i = 0; store.HasSkinCoords() && i < store.Count(); ++i)
+    for (int c = 0; c < 3; ++c)
+      if (!std::isfinite(store.SkinTriangle(i)[c].U) || !std::isfinite(store.SkinTriangle(i)[c].V)) __builtin_trap();
 
   TMemoryStream out;
   format.Export(out, store);

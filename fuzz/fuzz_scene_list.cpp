@@ -20,14 +20,9 @@
 #include "editor/MDLEdit.h"
 #include "exchange/TriangleFiler.h"
 #include "mdl/Prompts.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
-
-class TQuietPrompts : public TPrompts {
-public:
-  void Information(const std::string&, const std::string&) override {}
-  bool Confirm(const std::string&, const std::string&) override { return false; }
-};
 
 void Check(bool ok) {
   if (!ok) std::abort();

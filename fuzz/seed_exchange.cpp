@@ -20,6 +20,7 @@
 #include "mdl/Mdl.h"
 #include "mdl/Prompts.h"
 #include "resources/SampleModel.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -32,17 +33,6 @@ constexpr int kFramesPerModel = 4;
 // the damaged one, named last so that the frames before it load.
 const char* const kListedFiles[] = {"a.dxf", "b.CAD", "short.dxf"};
 constexpr const char* kDamagedFile = "bad.dxf";
-
-class TQuietPrompts : public TPrompts {
-public:
-  void Information(const std::string&, const std::string&) override {}
-  bool Confirm(const std::string&, const std::string&) override { return false; }
-};
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 int WriteFrames(TMDL& model, const fs::path& out, const std::string& stem) {
   int n = 0;

@@ -16,6 +16,7 @@
 #include "mdl/Mdl.h"
 #include "mdl/Prompts.h"
 #include "resources/SampleModel.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -23,17 +24,6 @@ namespace {
 
 // Frames written per model: spread over the whole frame list.
 constexpr int kFramesPerModel = 6;
-
-class TQuietPrompts : public TPrompts {
-public:
-  void Information(const std::string&, const std::string&) override {}
-  bool Confirm(const std::string&, const std::string&) override { return false; }
-};
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The same mesh in the awkward forms: every face's corners counted back
 // from the end and given a normal, every seventh face continued over two
