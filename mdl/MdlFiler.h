@@ -119,6 +119,7 @@ public:
   static void PutRawVertex(const TFrameVertex& v, TByteWriter& w);
   // Everything `w` holds, at the current position.
   void Write(const TByteWriter& w);
+  using TBufferedFilter::Write;
   void WriteBytes(const void* data, size_t n) { WriteBuffer(data, static_cast<int64_t>(n)); }
 
 private:
