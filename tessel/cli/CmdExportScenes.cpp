@@ -10,7 +10,7 @@
 
 #include "editor/MDLEdit.h"
 #include "tessel/cli/CmdArgs.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "exchange/BitmapFiler.h"
 #include "mdl/Mdl.h"
 #include "tessel/cli/CmdArgs.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 

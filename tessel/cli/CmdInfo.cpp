@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "mdl/Mdl.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "mdl/Mdl.h"
 #include "resources/SampleModel.h"
 #include "tessel/cli/CmdArgs.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 

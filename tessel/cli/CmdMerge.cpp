@@ -7,7 +7,7 @@
 
 #include "mdl/Mdl.h"
 #include "tessel/cli/CmdArgs.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 

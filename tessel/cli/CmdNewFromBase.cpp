@@ -11,7 +11,7 @@
 #include "exchange/TriangleFiler.h"
 #include "mdl/Mdl.h"
 #include "tessel/cli/CmdArgs.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 

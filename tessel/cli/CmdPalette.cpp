@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "raster/ColorTables.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "render/MDLFramePaintBox.h"
 #include "tessel/cli/CmdArgs.h"
 #include "render/RenderCamera.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 

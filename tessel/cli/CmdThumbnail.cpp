@@ -12,7 +12,7 @@
 #include "exchange/PngFormat.h"
 #include "render/Thumbnail.h"
 #include "tessel/cli/CmdArgs.h"
-#include "tessel/cli/Commands.h"
+#include "core/CommandTable.h"
 
 namespace {
 
