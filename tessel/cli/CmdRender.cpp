@@ -344,8 +344,21 @@ int RunRender(const std::vector<std::string>& args) {
   box.SetResolution(o.Width, o.Height);
   box.SetView(o.View);
   box.CenterView();
-  if (o.View == 7) box.SetView(7);  // its own field of view and centre
-  else FitCamera(box, m, box.Bitmap().GetWidth(), box.Bitmap().GetHeight());
+  if (o.View == 7) {
+    box.SetView(7);  // its own field of view and centre
+  } else if (o.Sheet || o.AllFrames) {
+    // A series of frames shares the box over the frames it shows, so the
+    // figure fills the pictures and moves in them as it does in the scene.
+    TFrameVertex lo = m.Frames->Frame(shots.front().Flat).BBoxMin, hi = m.Frames->Frame(shots.front().Flat).BBoxMax;
+    for (const TShot& shot : shots) {
+      const TMDLFrame& f = m.Frames->Frame(shot.Flat);
+      lo = {std::min(lo.X, f.BBoxMin.X), std::min(lo.Y, f.BBoxMin.Y), std::min(lo.Z, f.BBoxMin.Z)};
+      hi = {std::max(hi.X, f.BBoxMax.X), std::max(hi.Y, f.BBoxMax.Y), std::max(hi.Z, f.BBoxMax.Z)};
+    }
+    FitCamera(box, lo, hi, box.Bitmap().GetWidth(), box.Bitmap().GetHeight());
+  } else {
+    FitCamera(box, m, box.Bitmap().GetWidth(), box.Bitmap().GetHeight());
+  }
   box.LightFromCamera();
 
   std::optional<TContactSheet> sheet;
