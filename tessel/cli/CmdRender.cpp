@@ -58,8 +58,9 @@ constexpr const char* kHelp =
     "  --size WxH        picture size, default 640x480; at most 4096x1024\n"
     "  --skin N          the skin, from 0 (default 0)\n"
     "\n"
-    "The camera is fitted once to the model's box over all frames, so the frames\n"
-    "of --all-frames line up (the weapon view keeps its own narrow field).\n";
+    "The camera is fitted once to the box over the frames drawn (one frame: the\n"
+    "model's box over all frames), so the frames of --all-frames and --sheet line\n"
+    "up (the weapon view keeps its own narrow field).\n";
 
 constexpr int kMaxWidth = 4096;
 constexpr int kMaxHeight = 1024;
