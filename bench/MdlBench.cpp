@@ -8,58 +8,15 @@
 #include <filesystem>
 #include <random>
 
+#include "bench/SyntheticModel.h"
 #include "mdl/Mdl.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// 10000 vertices, 20000 triangles, 300 frames, two 512 x 512 skins.
-void MakeSynthetic(TMDL& m) {
-  m.Clear();
-  m.Header->SkinWidth = 512;
-  m.Header->SkinHeight = 512;
-  m.Skins->InsertSkin(0);
-  m.Skins->InsertSkin(1);
-  for (int k = 0; k < 2; ++k)
-    for (int y = 0; y < 512; ++y)
-      for (int x = 0; x < 512; ++x) m.Skins->Skin(k).Row(y)[x] = static_cast<uint8_t>(x ^ y ^ k);
-  // A 100 x 100 grid wrapped round a sphere-like shape.
-  const int n = 100;
-  for (int i = 0; i < n * n; ++i) m.Vertices->Add(TSkinVertex{0, i % n, i / n}, kNoObject);
-  for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c) {
-      int a = r * n + c, b = r * n + (c + 1) % n, d = ((r + 1) % n) * n + c, e = ((r + 1) % n) * n + (c + 1) % n;
-      m.Triangles->Add(TTriangle{1, {a, b, e}});
-      m.Triangles->Add(TTriangle{1, {a, e, d}});
-    }
-  for (int s = 0; s < 10; ++s) {
-    TMDLFrameGroup& scene = m.Frames->NewScene();
-    for (int f = 0; f < 30; ++f) {
-      auto frame = std::make_unique<TMDLFrame>(&m);
-      frame->SetName("anim" + std::to_string(f + 1));
-      for (int i = 0; i < n * n; ++i) {
-        double u = 2 * M_PI * (i % n) / n, v = M_PI * (i / n + 0.5) / n, t = 0.1 * (s * 30 + f);
-        double rad = 20 + 3 * std::sin(3 * u + t) * std::cos(2 * v);
-        frame->Add(TFrameVertex{static_cast<float>(rad * std::cos(u) * std::sin(v)),
-                                static_cast<float>(rad * std::sin(u) * std::sin(v)),
-                                static_cast<float>(rad * std::cos(v)), 0});
-      }
-      scene.Add(std::move(frame));
-    }
-  }
-  m.Frames->RebuildIndex();
-  m.Objects->Reconstruct();
-}
-
 std::string SyntheticFile() {
-  static std::string name;
-  if (name.empty()) {
-    name = (fs::temp_directory_path() / "tessel_bench_synthetic.mdl").string();
-    TMDL m;
-    MakeSynthetic(m);
-    m.SaveToFile(name, true);
-  }
+  static const std::string name = SyntheticModelFile("tessel_bench_synthetic.mdl");
   return name;
 }
 
@@ -128,7 +85,7 @@ void BM_LoadSynthetic(benchmark::State& state) { Load(state, SyntheticFile()); }
 
 void BM_SaveSynthetic(benchmark::State& state) {
   TMDL m;
-  MakeSynthetic(m);
+  MakeSyntheticModel(m);
   const std::string name = (fs::temp_directory_path() / "tessel_bench_save.mdl").string();
   for (auto _ : state) m.SaveToFile(name, true);
   fs::remove(name);
@@ -153,7 +110,7 @@ void BM_ResaveEveryFrameChangedSynthetic(benchmark::State& state) { Resave(state
 
 void BM_CalculateNormals10000(benchmark::State& state) {
   TMDL m;
-  MakeSynthetic(m);
+  MakeSyntheticModel(m);
   TMDLFrame& f = m.Frames->Frame(7);
   for (auto _ : state) {
     for (int i = 0; i < f.Count(); ++i) f.Item(i).NormalIndex = 0;

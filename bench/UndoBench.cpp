@@ -13,6 +13,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "bench/SyntheticModel.h"
 #include "editor/MDLEdit.h"
 #include "mdl/Prompts.h"
 
@@ -33,49 +34,9 @@ std::string RealModel(const char* name) {
   return fs::exists(p) ? p.string() : std::string();
 }
 
-// 10000 vertices, 20000 triangles, 300 frames in 10 scenes, two 512 x 512
-// skins, saved once and loaded as a user would open it.
+// The generated model, saved once.
 std::string SyntheticFile() {
-  static std::string name;
-  if (!name.empty()) return name;
-  name = (fs::temp_directory_path() / "tessel_bench_undo_synthetic.mdl").string();
-  TMDL m;
-  m.Header->SkinWidth = 512;
-  m.Header->SkinHeight = 512;
-  m.Skins->InsertSkin(0);
-  m.Skins->InsertSkin(1);
-  for (int k = 0; k < 2; ++k) {
-    m.Skins->Skin(k).SetSize(512, 512);
-    for (int y = 0; y < 512; ++y)
-      for (int x = 0; x < 512; ++x) m.Skins->Skin(k).Row(y)[x] = static_cast<uint8_t>(x ^ y ^ k);
-    m.Skins->Skin(k).RecountColors();
-  }
-  const int n = 100;
-  for (int i = 0; i < n * n; ++i) m.Vertices->Add(TSkinVertex{0, (i % n) * 5, (i / n) * 5}, kNoObject);
-  for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c) {
-      const int a = r * n + c, b = r * n + (c + 1) % n, d = ((r + 1) % n) * n + c, e = ((r + 1) % n) * n + (c + 1) % n;
-      m.Triangles->Add(TTriangle{1, {a, b, e}});
-      m.Triangles->Add(TTriangle{1, {a, e, d}});
-    }
-  for (int s = 0; s < 10; ++s) {
-    TMDLFrameGroup& scene = m.Frames->NewScene();
-    for (int f = 0; f < 30; ++f) {
-      auto frame = std::make_unique<TMDLFrame>(&m);
-      frame->SetName("anim" + std::to_string(f + 1));
-      for (int i = 0; i < n * n; ++i) {
-        const double u = 2 * M_PI * (i % n) / n, v = M_PI * (i / n + 0.5) / n, t = 0.1 * (s * 30 + f);
-        const double rad = 20 + 3 * std::sin(3 * u + t) * std::cos(2 * v);
-        frame->Add(TFrameVertex{static_cast<float>(rad * std::cos(u) * std::sin(v)),
-                                static_cast<float>(rad * std::sin(u) * std::sin(v)),
-                                static_cast<float>(rad * std::cos(v)), 0});
-      }
-      scene.Add(std::move(frame));
-    }
-  }
-  m.Frames->RebuildIndex();
-  m.Objects->Reconstruct();
-  m.SaveToFile(name, true);
+  static const std::string name = SyntheticModelFile("tessel_bench_undo_synthetic.mdl");
   return name;
 }
 
