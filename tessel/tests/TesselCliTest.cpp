@@ -139,6 +139,12 @@ TEST_F(TesselCliTest, WritesTheSystemRefusesFailCleanlyAndNameTheFile) {
       {"export-frame " + model + " 0 '" + (Dir / "frame.cad").string() + "'", Dir / "frame.cad"},
       {"export-scenes " + model + " '" + (Dir / "list.frs").string() + "' --all", Dir / "list0.DXF"},
       {"export-frame " + model + " 0 '" + (Dir / "frame.dxf").string() + "'", Dir / "frame.dxf"},
+      {"export-skin " + model + " 0 '" + (Dir / "skin.pcx").string() + "'", Dir / "skin.pcx"},
+      {"export-skin " + model + " 1 '" + (Dir / "skin.png").string() + "'", Dir / "skin.png"},
+      {"export-frame " + model + " 0 '" + (Dir / "frame.obj").string() + "'", Dir / "frame.obj"},
+      {"render " + model + " -o '" + (Dir / "shot.png").string() + "'", Dir / "shot.png"},
+      {"render " + model + " --sheet -o '" + (Dir / "sheet.png").string() + "'", Dir / "sheet.png"},
+      {"thumbnail " + model + " '" + (Dir / "thumb.png").string() + "' 256", Dir / "thumb.png"},
   };
   for (const auto& c : cases) {
     const TRun r = RunTesselLimited(c.args, 4);
