@@ -21,31 +21,9 @@
 #include "tessel/ui/QtClipboard.h"
 #include "tessel/ui/QtPrompts.h"
 #include "widgets/GuardedApplication.h"
+#include "widgets/WindowArgs.h"
 
 namespace {
-
-
-struct TWindowOptions {
-  QString Screenshot;
-  QStringList ModelArgs;
-  QString Error;
-};
-
-TWindowOptions ParseWindowOptions(const QStringList& args) {
-  TWindowOptions o;
-  for (int i = 0; i < args.size(); ++i) {
-    if (args[i] == "--screenshot") {
-      if (i + 1 >= args.size()) {
-        o.Error = "--screenshot needs the name of the picture to write";
-        return o;
-      }
-      o.Screenshot = args[++i];
-    } else {
-      o.ModelArgs << args[i];
-    }
-  }
-  return o;
-}
 
 // Module start-up: colour tables, the format registries.
 void InitModules() {
@@ -57,15 +35,11 @@ void InitModules() {
 }  // namespace
 
 int RunTesselWindows(int argc, char** argv) {
-  // Parse before Qt sees the arguments: the screenshot runs off screen.
-  QStringList raw;
-  for (int i = 1; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
-  const TWindowOptions options = ParseWindowOptions(raw);
+  const TWindowArgs options = ParseWindowArgs(argc, argv);
   if (!options.Error.isEmpty()) {
     std::fprintf(stderr, "tessel: %s\n", options.Error.toLocal8Bit().constData());
     return 2;
   }
-  if (!options.Screenshot.isEmpty()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
   TGuardedApplication app(argc, argv);
   app.ShowError = [](QWidget* parent, const QString& text) { TModelViewer::ShowError(parent, text); };
@@ -80,7 +54,7 @@ int RunTesselWindows(int argc, char** argv) {
 
   int status = 0;
   {
-    TModelViewer viewer(options.ModelArgs);
+    TModelViewer viewer(options.Files);
     prompts.SetParent(&viewer);
     if (!options.Screenshot.isEmpty()) {
       // Nobody is there to answer a box: errors go to the terminal.
@@ -94,16 +68,7 @@ int RunTesselWindows(int argc, char** argv) {
       const QString out = options.Screenshot;
       QObject::connect(&viewer, &TModelViewer::startupFinished, &viewer, [&viewer, out, &status] {
         // Once the events the load queued have run, the window is drawn into the picture.
-        QTimer::singleShot(0, &viewer, [&viewer, out, &status] {
-          const QPixmap shot = viewer.grab();
-          if (shot.isNull() || !shot.save(out, "PNG")) {
-            std::fprintf(stderr, "tessel: cannot write the picture %s\n", out.toLocal8Bit().constData());
-            status = 1;
-          } else {
-            std::printf("The main window, drawn: %s\n", QFileInfo(out).absoluteFilePath().toLocal8Bit().constData());
-          }
-          QApplication::exit(status);
-        });
+        QTimer::singleShot(0, &viewer, [&viewer, out, &status] { GrabWindowAndExit(viewer, out, "tessel", status); });
       });
       viewer.resize(1024, 720);
     }
