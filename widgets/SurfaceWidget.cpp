@@ -218,3 +218,16 @@ void SurfaceWidget::resizeEvent(QResizeEvent* event) {
   const QRect g = geometry();
   Surface_->SetBounds(g.x(), g.y(), g.width(), g.height());
 }
+
+QImage ImageOfBitmap(const TWinGBitmap& bm) {
+  if (bm.GetWidth() <= 0 || bm.GetHeight() <= 0) return {};
+  QImage rows(bm.Bits(), bm.GetWidth(), bm.GetHeight(), bm.Stride(), QImage::Format_Indexed8);
+  QList<QRgb> colors(256);
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t* c = bm.ColorTable() + 4 * i;
+    colors[i] = qRgb(c[2], c[1], c[0]);
+  }
+  rows.setColorTable(colors);
+  // Rows lie bottom-up; the mirrored copy owns its pixels.
+  return rows.mirrored(false, true);
+}

@@ -6,6 +6,7 @@
 // down/move/up with the shift state; tells the surface its size; and
 // answers the surface's requests for repaints, cursors and pop-up menus.
 
+#include <QImage>
 #include <QList>
 #include <QRgb>
 #include <QWidget>
@@ -82,6 +83,10 @@ private:
   std::array<uint8_t, kColorTableSize> CachedTable_{};
   QList<QRgb> Colors_;
 };
+
+// A copy of an 8-bit bitmap as a Qt picture, top row first, in the bitmap's
+// colours (null for an empty bitmap).
+QImage ImageOfBitmap(const TWinGBitmap& bitmap);
 
 // The shift state of a Qt mouse event in the surface's terms.
 TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);

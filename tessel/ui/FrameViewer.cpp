@@ -71,19 +71,6 @@ const char* MenuOfTool(int tool) {
   }
 }
 
-QImage ImageOf(const TWinGBitmap& bm) {
-  if (bm.GetWidth() <= 0 || bm.GetHeight() <= 0) return {};
-  QImage rows(bm.Bits(), bm.GetWidth(), bm.GetHeight(), bm.Stride(), QImage::Format_Indexed8);
-  QList<QRgb> colors(256);
-  for (int i = 0; i < 256; ++i) {
-    const uint8_t* c = bm.ColorTable() + 4 * i;
-    colors[i] = qRgb(c[2], c[1], c[0]);
-  }
-  rows.setColorTable(colors);
-  // Rows lie bottom-up; the mirrored copy owns its pixels.
-  return rows.mirrored(false, true);
-}
-
 }  // namespace
 
 std::function<TRenderedSkinChoice(QWidget*)> TFrameViewer::AskRenderedSkin = [](QWidget* parent) {
@@ -676,7 +663,7 @@ void TFrameViewer::StoreRecording(TRenderedSkinChoice choice) {
 
 QImage TFrameViewer::Snapshot() const {
   if (!ActiveView().HasValidEditor()) return {};
-  return ImageOf(ActiveView().Bitmap());
+  return ImageOfBitmap(ActiveView().Bitmap());
 }
 
 void TFrameViewer::SnapshotToClipboard() {

@@ -63,6 +63,7 @@
 #include "widgets/FileDialogs.h"
 #include "widgets/Icons.h"
 #include "widgets/Splitter.h"
+#include "widgets/SurfaceWidget.h"
 #include "widgets/XToolBar.h"
 
 namespace {
@@ -1079,16 +1080,7 @@ QIcon TModelViewer::ModelGlyph(const QString& modelFile) const {
       FitCamera(box, *editor.Model, box.Bitmap().GetWidth(), box.Bitmap().GetHeight());
       box.LightFromCamera();
       box.Paint();
-      const TWinGBitmap& bm = box.Bitmap();
-      QImage image(bm.Bits(), bm.GetWidth(), bm.GetHeight(), bm.Stride(), QImage::Format_Indexed8);
-      QList<QRgb> colors(256);
-      for (int i = 0; i < 256; ++i) {
-        const uint8_t* c = bm.ColorTable() + 4 * i;
-        colors[i] = qRgb(c[2], c[1], c[0]);
-      }
-      image.setColorTable(colors);
-      // Rows lie bottom-up; the mirrored copy owns its pixels.
-      return QIcon(QPixmap::fromImage(image.mirrored(false, true)));
+      return QIcon(QPixmap::fromImage(ImageOfBitmap(box.Bitmap())));
     }
   } catch (const std::exception&) {
     // A damaged library model gets the plain glyph; clicking it reports the error.

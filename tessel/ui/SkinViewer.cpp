@@ -33,19 +33,6 @@ constexpr TCursorId kToolCursors[9] = {13, 6, 6, 5, 3, 12, 15, 16, 14};
 // The player colour rows a menu offers.
 constexpr int kPlayerColors = 14;
 
-QImage ImageOf(const TWinGBitmap& bm) {
-  if (bm.GetWidth() <= 0 || bm.GetHeight() <= 0) return {};
-  QImage rows(bm.Bits(), bm.GetWidth(), bm.GetHeight(), bm.Stride(), QImage::Format_Indexed8);
-  QList<QRgb> colors(256);
-  for (int i = 0; i < 256; ++i) {
-    const uint8_t* c = bm.ColorTable() + 4 * i;
-    colors[i] = qRgb(c[2], c[1], c[0]);
-  }
-  rows.setColorTable(colors);
-  // Rows lie bottom-up; the mirrored copy owns its pixels.
-  return rows.mirrored(false, true);
-}
-
 }  // namespace
 
 std::function<QString(QWidget*)> TSkinViewer::AskSnapshotFile = [](QWidget* parent) {
@@ -321,7 +308,7 @@ void TSkinViewer::NextSkin() {
 
 QImage TSkinViewer::Snapshot() const {
   if (!Image_->CanEdit()) return {};
-  return ImageOf(Image_->Bitmap());
+  return ImageOfBitmap(Image_->Bitmap());
 }
 
 void TSkinViewer::SnapshotToClipboard() {
