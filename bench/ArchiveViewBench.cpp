@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchApp.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QScrollBar>
@@ -28,19 +30,13 @@ QTemporaryDir& Scratch() {
 }
 
 QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  return BenchApp([] {
     // The window keeps recent files in the settings: never the user's own.
     const QByteArray config = (Scratch().path() + "/config").toUtf8();
     setenv("XDG_CONFIG_HOME", config.constData(), 1);
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Scratch().path() + "/config");
-    return new QApplication(argc, argv);
-  }();
-  return *app;
+  });
 }
 
 // 10000 members in 40 folders, with sizes and names in no order.

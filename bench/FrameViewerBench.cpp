@@ -3,6 +3,8 @@
 // second (paint and hand-over to the window's thread included).
 
 #include <benchmark/benchmark.h>
+
+#include "bench/BenchApp.h"
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -23,16 +25,7 @@ namespace {
 
 const std::string kModel = std::string(TESSEL_DATA_DIR) + "/quake/models/sg_knight.mdl";
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+QApplication& App() { return BenchApp(); }
 
 // The application comes before the window.
 struct TWithApp {

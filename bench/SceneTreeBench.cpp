@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchApp.h"
+
 #include <QApplication>
 #include <QTreeWidget>
 #include <algorithm>
@@ -18,16 +20,7 @@
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+QApplication& App() { return BenchApp(); }
 
 std::unique_ptr<TSceneViewer> MakeViewer() {
   auto v = std::make_unique<TSceneViewer>();

@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchApp.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <cstdlib>
@@ -17,16 +19,7 @@
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+QApplication& App() { return BenchApp(); }
 
 // The application comes before the window.
 struct TWithApp {

@@ -3,6 +3,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchApp.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -29,16 +31,7 @@ public:
   }
 };
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+QApplication& App() { return BenchApp(); }
 
 struct TShownSurface {
   TShownSurface() {
