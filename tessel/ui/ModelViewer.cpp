@@ -694,17 +694,19 @@ void TModelViewer::FrameRateChanged(const TMDLFramePaintBox& view) {
   SetStatus(1, Printf("%d/%d fps", std::min(target, achievable), achievable));
 }
 
-bool TModelViewer::Guarded(const std::function<void()>& f) {
+bool TModelViewer::Guarded(QWidget* parent, const std::function<void()>& f) {
   try {
     f();
     return true;
   } catch (const std::exception& e) {
-    ShowError(this, QString::fromUtf8(e.what()));
+    ShowError(parent, QString::fromUtf8(e.what()));
   } catch (...) {
-    ShowError(this, "Unknown error");
+    ShowError(parent, "Unknown error");
   }
   return false;
 }
+
+bool TModelViewer::Guarded(const std::function<void()>& f) { return Guarded(this, f); }
 
 // ---- start-up and closing ------------------------------------------------------------------
 

@@ -139,6 +139,8 @@ public:
 
   // Shows an error the way the program's top level does; tests replace it.
   static std::function<void(QWidget* parent, const QString& text)> ShowError;
+  // Runs f; an error it raises is shown over `parent` and false returned.
+  static bool Guarded(QWidget* parent, const std::function<void()>& f);
 
 signals:
   // The start-up step has run: the model is open (or the error shown).

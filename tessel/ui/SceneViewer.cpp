@@ -213,15 +213,7 @@ TSceneViewer::TSceneViewer(QWidget* parent)
 
 TSceneViewer::~TSceneViewer() = default;
 
-bool TSceneViewer::Guarded(const std::function<void()>& f) {
-  try {
-    f();
-    return true;
-  } catch (const std::exception& e) {
-    TModelViewer::ShowError(this, QString::fromUtf8(e.what()));
-  }
-  return false;
-}
+bool TSceneViewer::Guarded(const std::function<void()>& f) { return TModelViewer::Guarded(this, f); }
 
 void TSceneViewer::BindObserver() {
   Observer_.OnMDLChange = [this](TMDLObserver*) {

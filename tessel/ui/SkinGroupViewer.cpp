@@ -31,15 +31,7 @@ TSkinGroupViewer::TSkinGroupViewer(QWidget* parent) : QWidget(parent), Tree_(new
   PostRefresh();
 }
 
-bool TSkinGroupViewer::Guarded(const std::function<void()>& f) {
-  try {
-    f();
-    return true;
-  } catch (const std::exception& e) {
-    TModelViewer::ShowError(this, QString::fromUtf8(e.what()));
-  }
-  return false;
-}
+bool TSkinGroupViewer::Guarded(const std::function<void()>& f) { return TModelViewer::Guarded(this, f); }
 
 void TSkinGroupViewer::BindObserver() {
   Observer_.OnMDLChange = [this](TMDLObserver*) { PostRefresh(); };
